@@ -1,0 +1,75 @@
+// The six stages of the extraction, in pipeline order, each a pure function of its inputs.
+// extractArticle (article.h) runs them; they are declared here so that each can be tested on its own.
+#pragma once
+
+#include <array>
+#include <string_view>
+
+#include "extract/article.h"
+#include "text/byte_text.h"
+
+namespace reader {
+
+// --- Stage A: page decoding ---
+struct DecodedPage {
+  ByteSeq pageBytes;  // one leading LF dropped; re-encoded into code page 936 when the page declares UTF-8
+  GbkText pageText;   // pageBytes as text
+};
+// The page's own markup decides: a "content=" declaration naming utf-8, or failing that the first <meta>
+// tag that declares a charset (the HTML5 <meta charset=...> form too) naming utf-8. Every other page is
+// taken as code page 936.
+DecodedPage decodePage(ByteSeq pageBytes);
+
+// --- Stage B: title ---
+// The first <title>...</title> on one line, tags removed, cut before its first "-", "_", ",", "(" or " ".
+GbkText extractTitle(const GbkText& pageText);
+
+// --- Stage C: markup stripping and line normalisation ---
+struct MarkupRule {
+  std::string_view pattern;
+  std::string_view replacement;
+  std::string_view closingLiteral;  // every match of the pattern ends with it
+};
+extern const std::array<MarkupRule, 11> MarkupRules;
+
+struct StrippedPage {
+  GbkText pageText;         // the cleaned text: markup gone, every line break CR LF, space runs collapsed
+  Array<ByteSeq> lineBytes;  // the cleaned text split at every CR LF
+};
+StrippedPage stripMarkup(const GbkText& pageText);
+// Every run of runByte shrinks to its first byte; a run at the very start of the text disappears.
+GbkText collapseRuns(const GbkText& text, int runByte);
+
+// --- Stage D: punctuation census ---
+// A hit at this byte position or beyond counts as no hit.
+inline constexpr int MarkSearchLimit = 9000;
+// The nineteen marks, ten full-width then their one-byte forms ("、" stands in both halves).
+Array<ByteSeq> buildPunctuationMarks();
+// Position of the earliest mark beginning at or after start and before MarkSearchLimit, or -1.
+int findNextMark(const ByteSeq& line, int start, const Array<ByteSeq>& marks);
+// Every occurrence of every mark, with no position limit ("、" counts twice).
+int countMarks(const ByteSeq& data, const Array<ByteSeq>& marks);
+// One count per line: searches start at the line's second byte and go on two bytes after each hit.
+Array<int> countLineMarks(const Array<ByteSeq>& lineBytes, const Array<ByteSeq>& marks);
+
+// --- Stage E: body block selection ---
+struct BlockChoice {
+  GbkText bestBlock;   // empty when no block passed every test
+  int bestWeight = 0;  // its weight: bytes, with 80 for every CR LF
+};
+BlockChoice selectBodyBlock(const Array<ByteSeq>& lineBytes, const Array<int>& markCounts,
+                            const Array<ByteSeq>& marks);
+
+// --- Stage F: date and body trimming ---
+struct DatedBlock {
+  GbkText time;       // the date taken, or empty
+  GbkText bestBlock;  // the block, cut after the date's line when the date came from near its top
+};
+// A date within the block's first 500 bytes is taken and the block cut after its line; with no date in
+// the block, the first date of the whole cleaned page is taken and the block stays whole.
+DatedBlock extractDate(const GbkText& bestBlock, const GbkText& pageText);
+// Cuts the trailer (source, editor, page navigation) at the last sentence mark before it, drops blank
+// lines at both ends and indents the first line by four spaces.
+GbkText trimBody(const GbkText& body);
+
+}  // namespace reader
