@@ -1,0 +1,31 @@
+// Small helpers shared by the tests: byte literals and readable failure output.
+#pragma once
+
+#include <fstream>
+#include <iomanip>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#include "text/byte_text.h"
+
+namespace reader::testing {
+
+inline GbkText T(std::string_view bytes) { return GbkText(bytes); }
+inline ByteSeq B(std::string_view bytes) { return ByteSeq(bytes); }
+
+// Bytes shown as hex, for messages about values that hold GBK or control bytes.
+inline std::string hex(std::string_view bytes) {
+  std::ostringstream out;
+  for (unsigned char c : bytes) out << std::hex << std::setw(2) << std::setfill('0') << int{c} << ' ';
+  return out.str();
+}
+
+inline std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+}  // namespace reader::testing
