@@ -6,6 +6,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <cctype>
 #include <memory>
 #include <mutex>
@@ -13,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace reader {
 namespace {
@@ -83,11 +85,24 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+// The part of the address that holds the path: after "scheme://authority", up to the query. Empty when the
+// address has no "//" after the scheme, which leaves such an address to libcurl as typed.
+std::pair<std::size_t, std::size_t> pathSpan(std::string_view address, std::size_t colon) {
+  if (address.substr(colon + 1, 2) != "//") return {0, 0};
+  const std::size_t begin = std::min(address.find_first_of("/?", colon + 3), address.size());
+  const std::size_t end = std::min(address.find('?', begin), address.size());
+  return {begin, end};
+}
+
 // The address as it goes to libcurl, or nothing (with the reason) when it must not be fetched at all.
-// The fragment is cut at the first "#" (it belongs to the reader, never to the server) and each space
-// becomes %20, since libcurl refuses an address with a space in it. Every other byte, GBK bytes above 127
-// included, goes out as the user typed it. An address without a scheme is refused here: libcurl would
-// otherwise guess one, and the reader fetches only what plainly names http or https.
+//  - The fragment is cut at the first "#": it belongs to the reader, never to the server.
+//  - An address without a scheme is refused here: libcurl would otherwise guess one, and the reader
+//    fetches only what plainly names http or https.
+//  - Each space becomes %20, since libcurl refuses an address with a space in it.
+//  - Bytes above 127 in the path become %XX. libcurl 7.88 encodes them there itself whatever it is given
+//    (in lower case), so raw bytes cannot reach the wire in the path; doing it here keeps the request line
+//    ours and the same on every libcurl. Servers decode %XX in a path to the very bytes typed.
+//  - Every other byte goes out as typed: GBK bytes in the query and elsewhere are passed on unchanged.
 std::optional<std::string> requestAddress(std::string_view typed, std::string& refusal) {
   if (typed.empty()) {
     refusal = "the address is empty";
@@ -104,13 +119,21 @@ std::optional<std::string> requestAddress(std::string_view typed, std::string& r
     return std::nullopt;
   }
 
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const auto [pathBegin, pathEnd] = pathSpan(typed, colon);
   std::string sent;
   sent.reserve(typed.size());
-  for (char c : typed) {
-    if (c == ' ')
+  for (std::size_t i = 0; i < typed.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(typed[i]);
+    if (byte == ' ') {
       sent += "%20";
-    else
-      sent += c;
+    } else if (byte > 127 && i >= pathBegin && i < pathEnd) {
+      sent += '%';
+      sent += kHex[byte >> 4];
+      sent += kHex[byte & 0x0F];
+    } else {
+      sent += typed[i];
+    }
   }
   return sent;
 }
