@@ -29,3 +29,15 @@ inline std::string readFile(const std::string& path) {
 }
 
 }  // namespace reader::testing
+
+#include "services/charset.h"
+
+namespace reader::testing {
+
+// A GBK text written readably in the test's source as a UTF-8 literal.
+inline GbkText G(std::u8string_view utf8) {
+  return utf8ToGbk(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
+}
+inline std::string gbk(std::u8string_view utf8) { return G(utf8).bytes(); }
+
+}  // namespace reader::testing
