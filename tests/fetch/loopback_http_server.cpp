@@ -138,7 +138,10 @@ void LoopbackHttpServer::answer(int connection) {
           pollfd ready{connection, POLLIN, 0};
           if (::poll(&ready, 1, kPollSliceMs) <= 0) continue;
           char buffer[256];
-          if (::recv(connection, buffer, sizeof buffer, 0) <= 0) return;
+          if (::recv(connection, buffer, sizeof buffer, 0) <= 0) {
+            ++stallsEndedByClient_;
+            return;
+          }
         }
         return;
       }

@@ -55,6 +55,8 @@ class LoopbackHttpServer {
 
   std::vector<RecordedRequest> requests() const;
   int connections() const { return connections_.load(); }
+  // Stalls that ended because the client closed the connection (not because the server's bound ran out).
+  int stallsEndedByClient() const { return stallsEndedByClient_.load(); }
 
  private:
   void serve();
@@ -65,6 +67,7 @@ class LoopbackHttpServer {
   int port_ = 0;
   std::atomic<bool> stopping_{false};
   std::atomic<int> connections_{0};
+  std::atomic<int> stallsEndedByClient_{0};
   mutable std::mutex mutex_;
   std::vector<RecordedRequest> requests_;
   std::thread thread_;
