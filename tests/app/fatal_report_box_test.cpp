@@ -22,11 +22,11 @@ TEST(FatalReportBoxTest, ShowsTheReportInAModalErrorBoxWithoutOwner) {
   const QString expectedText = QString::fromUtf16(
       u"运行时出错!\n\n错误代码：1\n\n错误信息：数组成员引用下标超出定义范围\n");
 
-  bool inspected = false;
+  bool examined = false;
   QTimer::singleShot(0, [&] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     ASSERT_NE(box, nullptr);
-    inspected = true;
+    examined = true;
     EXPECT_EQ(box->windowTitle(), QString::fromUtf16(u"错误"));
     EXPECT_EQ(box->icon(), QMessageBox::Critical);
     EXPECT_EQ(box->text(), expectedText);
@@ -35,7 +35,7 @@ TEST(FatalReportBoxTest, ShowsTheReportInAModalErrorBoxWithoutOwner) {
     box->close();
   });
   showFatalReportBox(report);
-  EXPECT_TRUE(inspected);
+  EXPECT_TRUE(examined);
 }
 
 TEST(FatalReportBoxDeathTest, InstalledBoxShowsTheReportThenTheProcessEndsWithMinusOne) {

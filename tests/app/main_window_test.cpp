@@ -366,8 +366,7 @@ TEST_F(WindowTest, BodyLinesBecomeParagraphsThatWrapAndScrollOnlyVertically) {
 
   QTextDocument* document = bodyBox()->document();
   EXPECT_EQ(document->blockCount(), 43);
-  EXPECT_EQ(document->begin().text(), QStringLiteral("    ") + QString(60, QChar(u'第')).replace(
-                                                                    QChar(u'第'), text16(u"第一段")));
+  EXPECT_EQ(document->begin().text(), QStringLiteral("    ") + text16(u"第一段").repeated(60));
   EXPECT_EQ(document->begin().next().text(), QString());
   EXPECT_FALSE(bodyBox()->toPlainText().contains(QLatin1Char('\r')));
   expectWholeBodyIn(bodyBox(), text16(kBodyFace));
