@@ -83,6 +83,12 @@ std::vector<RecordedRequest> LoopbackHttpServer::requests() const {
   return requests_;
 }
 
+int LoopbackHttpServer::stallsEndedByClient() const {
+  const auto until = Clock::now() + kLongestWait + milliseconds{1000};
+  while (answering_ && Clock::now() < until) std::this_thread::sleep_for(milliseconds{5});
+  return stallsEndedByClient_.load();
+}
+
 void LoopbackHttpServer::serve() {
   while (!stopping_) {
     pollfd ready{listener_, POLLIN, 0};
@@ -93,8 +99,10 @@ void LoopbackHttpServer::serve() {
     // A client that stops reading must not hold the server for longer than any other wait.
     timeval sendLimit{kLongestWait.count() / 1000, 0};
     ::setsockopt(connection, SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof sendLimit);
+    answering_ = true;
     answer(connection);
     ::close(connection);
+    answering_ = false;
   }
 }
 

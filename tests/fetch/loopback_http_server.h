@@ -56,7 +56,8 @@ class LoopbackHttpServer {
   std::vector<RecordedRequest> requests() const;
   int connections() const { return connections_.load(); }
   // Stalls that ended because the client closed the connection (not because the server's bound ran out).
-  int stallsEndedByClient() const { return stallsEndedByClient_.load(); }
+  // Waits, bounded, for the connection in hand to be done with, so the count is settled when read.
+  int stallsEndedByClient() const;
 
  private:
   void serve();
@@ -68,6 +69,7 @@ class LoopbackHttpServer {
   std::atomic<bool> stopping_{false};
   std::atomic<int> connections_{0};
   std::atomic<int> stallsEndedByClient_{0};
+  std::atomic<bool> answering_{false};
   mutable std::mutex mutex_;
   std::vector<RecordedRequest> requests_;
   std::thread thread_;
