@@ -7,7 +7,6 @@
 #include <curl/curl.h>
 
 #include <algorithm>
-#include <cctype>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -29,9 +28,9 @@ constexpr const char* kAllowedSchemes = "http,https";
 // A redirect loop ends here, with an empty result.
 constexpr long kMaxRedirects = 10;
 
-// libcurl hands the body over in pieces no larger than its receive buffer. The piece size never shows in
-// the result: pieces are appended until the body ends, whatever their size. 100 KiB is the largest piece a
-// page is worth asking for at once; smaller responses simply arrive in fewer, smaller pieces.
+// libcurl hands the body over in pieces of at most its receive buffer, and each piece is appended until
+// the body ends, so the piece size never shows in the result. 100 KiB pieces keep a large page to a few
+// dozen appends; a small page arrives in one.
 constexpr long kReceiveBufferBytes = 102400;
 
 // --- Process-wide client state ---
@@ -72,15 +71,17 @@ CURLSH* clientState() {
 
 // --- The address ---
 
+// ASCII only, whatever locale the program runs in: a GBK byte is never a letter of a scheme.
+bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isSchemeChar(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '+' || c == '-' || c == '.';
+  return isAsciiLetter(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
 }
+char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
+    if (asciiLower(a[i]) != asciiLower(b[i])) return false;
   }
   return true;
 }
@@ -112,7 +113,7 @@ std::optional<std::string> requestAddress(std::string_view typed, std::string& r
 
   const std::size_t colon = typed.find(':');
   const std::string_view scheme = typed.substr(0, colon == std::string_view::npos ? 0 : colon);
-  bool named = !scheme.empty() && std::isalpha(static_cast<unsigned char>(scheme.front())) != 0;
+  bool named = !scheme.empty() && isAsciiLetter(scheme.front());
   for (char c : scheme) named = named && isSchemeChar(c);
   if (!named || !(equalsIgnoringCase(scheme, "http") || equalsIgnoringCase(scheme, "https"))) {
     refusal = "the address does not begin with http:// or https://";
@@ -236,7 +237,8 @@ FetchOutcome fetchPageDetailed(const GbkText& address, const FetchLimits& limits
   // The cookie engine on, with nothing read from disk; the store itself is the shared one.
   set(CURLOPT_SHARE, share);
   set(CURLOPT_COOKIEFILE, "");
-  // libcurl waits for ever by default; a silent server must not freeze the reader.
+  // Left to itself libcurl waits minutes to connect and for ever on a silent server; neither may freeze the
+  // reader. What arrived before the limit struck is still the result.
   set(CURLOPT_CONNECTTIMEOUT, limits.connectTimeoutSeconds);
   set(CURLOPT_LOW_SPEED_LIMIT, limits.stallBytesPerSecond);
   set(CURLOPT_LOW_SPEED_TIME, limits.stallSeconds);
