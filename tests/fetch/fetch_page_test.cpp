@@ -61,7 +61,7 @@ LoopbackHttpServer::Script routes(std::map<std::string, Reply> table) {
   };
 }
 
-// Every byte value, 0x00 included, in a pattern that does not repeat at any of the sizes tried.
+// Every byte value, 0x00 included, in a pattern that a lost, doubled or misplaced piece would break.
 std::string patternedBody(std::size_t size) {
   std::string body(size, '\0');
   for (std::size_t i = 0; i < size; ++i) body[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
