@@ -48,6 +48,12 @@ class MarkTable {
   std::array<std::vector<std::string_view>, 256> byFirstByte_;
 };
 
+int countWith(const MarkTable& table, std::string_view bytes) {
+  int total = 0;
+  for (std::size_t i = 0; i < bytes.size(); ++i) total += table.marksAt(bytes, i);
+  return total;
+}
+
 }  // namespace
 
 Array<ByteSeq> buildPunctuationMarks() { return splitBytes(ByteSeq(StoredMarks), ByteSeq("_"), std::nullopt); }
@@ -57,11 +63,15 @@ int findNextMark(const ByteSeq& line, int start, const Array<ByteSeq>& marks) {
 }
 
 int countMarks(const ByteSeq& data, const Array<ByteSeq>& marks) {
+  return countWith(MarkTable(marks), data.view());
+}
+
+std::vector<int> countMarksPerLine(const Array<ByteSeq>& lineBytes, const Array<ByteSeq>& marks) {
   MarkTable table(marks);
-  std::string_view bytes = data.view();
-  int total = 0;
-  for (std::size_t i = 0; i < bytes.size(); ++i) total += table.marksAt(bytes, i);
-  return total;
+  std::vector<int> counts;
+  counts.reserve(lineBytes.items().size());
+  for (const ByteSeq& line : lineBytes) counts.push_back(countWith(table, line.view()));
+  return counts;
 }
 
 Array<int> countLineMarks(const Array<ByteSeq>& lineBytes, const Array<ByteSeq>& marks) {

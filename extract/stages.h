@@ -3,6 +3,8 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <vector>
 #include <string_view>
 
 #include "extract/article.h"
@@ -51,12 +53,15 @@ int findNextMark(const ByteSeq& line, int start, const Array<ByteSeq>& marks);
 int countMarks(const ByteSeq& data, const Array<ByteSeq>& marks);
 // One count per line: searches start at the line's second byte and go on two bytes after each hit.
 Array<int> countLineMarks(const Array<ByteSeq>& lineBytes, const Array<ByteSeq>& marks);
+// countMarks of every line, in line order.
+std::vector<int> countMarksPerLine(const Array<ByteSeq>& lineBytes, const Array<ByteSeq>& marks);
 
 // --- Stage E: body block selection ---
 struct BlockChoice {
-  GbkText bestBlock;   // empty when no block passed every test
-  int bestWeight = 0;  // its weight: bytes, with 80 for every CR LF
+  GbkText bestBlock;            // empty when no block passed every test
+  std::int64_t bestWeight = 0;  // its weight: bytes, with 80 for every CR LF
 };
+// lineBytes as stripMarkup makes them: no line holds a 0x00 byte or a CR LF pair.
 BlockChoice selectBodyBlock(const Array<ByteSeq>& lineBytes, const Array<int>& markCounts,
                             const Array<ByteSeq>& marks);
 

@@ -1,16 +1,8 @@
-// Stage E: which stretch of the cleaned page is the article.
-//
-// Every line with fewer than two marks is a candidate. From it a backward scan looks for the block's
-// start (four short lines in a row, or more than four steady long lines) and a forward scan for its end
-// (four short lines in a row). The block between them is assembled and weighed; the heaviest block that
-// has enough marks, no "CopyRight" and one line of real prose wins.
-//
-// Several values live for the whole pass, not for one candidate: longRun, previousLength, blockStart,
-// blockEnd and blockSeparator. A scan that does not stop keeps the boundary an earlier candidate found,
-// and once any block has had a line, every later block begins with CR LF. Real pages depend on this.
-#include "extract/stages.h"
+// The block selection exactly as the rules read, step by step, re-scanning and re-assembling a block for
+// every candidate. Quadratic, and kept only to check the production version against it.
+#include "reference_stages.h"
 
-namespace reader {
+namespace reader::reference {
 namespace {
 
 constexpr int CandidateMarkLimit = 2;  // a candidate line has fewer marks than this
@@ -80,7 +72,7 @@ BlockChoice selectBodyBlock(const Array<ByteSeq>& lineBytes, const Array<int>& m
       blockSeparator = ByteSeq("\r\n");
     }
 
-    if (countMarks(blockBytes, marks) < MarkMinimum) continue;
+    if (reference::countMarks(blockBytes, marks) < MarkMinimum) continue;
     GbkText blockText = toText(blockBytes);
     GbkText weighedText = replaceText(blockText, CrLf, blankText(LineBreakWeight), std::nullopt, std::nullopt, true);
     const int blockWeight = textLength(weighedText);
@@ -98,4 +90,4 @@ BlockChoice selectBodyBlock(const Array<ByteSeq>& lineBytes, const Array<int>& m
   return choice;
 }
 
-}  // namespace reader
+}  // namespace reader::reference

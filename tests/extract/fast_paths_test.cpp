@@ -1,0 +1,109 @@
+// The production block selection and census against their word-for-word references, on every corpus page
+// and on thousands of generated pages.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "byte_helpers.h"
+#include "extract/stages.h"
+#include "reference_stages.h"
+
+namespace reader {
+namespace {
+
+using testing::hex;
+using testing::readFile;
+
+const Array<ByteSeq> Marks = buildPunctuationMarks();
+
+void expectSameSelection(const Array<ByteSeq>& lines, const std::string& what) {
+  const Array<int> markCounts = countLineMarks(lines, Marks);
+  ASSERT_EQ(markCounts, reference::countLineMarks(lines, Marks)) << what;
+  const BlockChoice fast = selectBodyBlock(lines, markCounts, Marks);
+  const BlockChoice literal = reference::selectBodyBlock(lines, markCounts, Marks);
+  ASSERT_EQ(fast.bestWeight, literal.bestWeight) << what;
+  ASSERT_EQ(fast.bestBlock, literal.bestBlock) << what;
+}
+
+TEST(FastPaths, AgreeOnEveryCorpusPage) {
+  int pages = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(READER_CORPUS_DIR)) {
+    if (entry.path().extension() != ".html") continue;
+    DecodedPage decoded = decodePage(ByteSeq(readFile(entry.path())));
+    expectSameSelection(stripMarkup(decoded.pageText).lineBytes, entry.path().filename());
+    ++pages;
+  }
+  EXPECT_GE(pages, 141);
+}
+
+// Lines built from pieces that exercise every rule: marks of both widths, marks that straddle characters,
+// runs of short and steady long lines, "CopyRight" in any case, and malformed text where a line ends on
+// the first byte of a two-byte character or holds a lone CR.
+class PageGenerator {
+ public:
+  explicit PageGenerator(unsigned seed) : random_(seed) {}
+
+  Array<ByteSeq> lines() {
+    Array<ByteSeq> result;
+    const int count = pick(0, 60);
+    const int style = pick(0, 3);
+    for (int i = 0; i < count; ++i) arrayAppend(result, ByteSeq(line(style)));
+    return result;
+  }
+
+ private:
+  int pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
+
+  std::string line(int style) {
+    static const char* const pieces[] = {
+        "a", "bc", " ", "\xD6\xD0", "\xCE\xC4", "\xA3\xAC", "\xA1\xA3", ",", ".", "!?", "\xA1\xA2", "\xA3\xA2,",
+        "\xB0\xA1\xA2\xD9", "CopyRight", "copyright", "\r", "\n", "\xA3", "(", ")", ":", ";", "xxxxxxxxxx",
+    };
+    int length;
+    switch (style) {
+      case 0: length = pick(0, 3) == 0 ? pick(0, 19) : pick(20, 120); break;  // mixed
+      case 1: length = pick(0, 25); break;                                    // around the short limit
+      case 2: length = pick(40, 70); break;                                   // steady long lines
+      default: length = pick(0, 200); break;
+    }
+    std::string text;
+    while (static_cast<int>(text.size()) < length) {
+      const int which = pick(0, 22);
+      if ((which == 13 || which == 14) && pick(0, 30) != 0) continue;  // the word stays rare
+      text += pieces[which];
+    }
+    if (pick(0, 8) == 0) text += "\xC4";  // ends on a first byte
+    // Keep what the markup stage guarantees: no CR LF pair inside a line.
+    for (std::size_t p; (p = text.find("\r\n")) != std::string::npos;) text.erase(p, 1);
+    return text;
+  }
+
+  std::mt19937 random_;
+};
+
+TEST(FastPaths, AgreeOnGeneratedPages) {
+  for (unsigned seed = 1; seed <= 4000; ++seed) {
+    PageGenerator generator(seed);
+    expectSameSelection(generator.lines(), "seed " + std::to_string(seed));
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+}
+
+TEST(FastPaths, CountMarksAgreesOnGeneratedBytes) {
+  std::mt19937 random(7);
+  const std::string alphabet = "a,.:!?;()\xA3\xAC\xAE\xBA\xA1\xBF\xA2\xBB\xA8\xA9\r\n";
+  for (int round = 0; round < 2000; ++round) {
+    std::string bytes;
+    const int length = std::uniform_int_distribution<int>(0, round < 1990 ? 40 : 12000)(random);
+    for (int i = 0; i < length; ++i) bytes += alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() - 1)(random)];
+    const ByteSeq data(bytes);
+    ASSERT_EQ(countMarks(data, Marks), reference::countMarks(data, Marks)) << hex(bytes);
+    for (int start : {-1, 1, 2, 5, 8999, 9001}) {
+      ASSERT_EQ(findNextMark(data, start, Marks), reference::findNextMark(data, start, Marks)) << hex(bytes);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace reader

@@ -1,0 +1,17 @@
+// Straightforward versions of the stages that production code computes a faster way. Each follows the
+// rules word for word; the tests check that the production versions give the same results.
+#pragma once
+
+#include "extract/stages.h"
+
+namespace reader::reference {
+
+BlockChoice selectBodyBlock(const Array<ByteSeq>& lineBytes, const Array<int>& markCounts,
+                            const Array<ByteSeq>& marks);
+
+// The census through findBytes: every mark searched to the end of the line for every hit.
+int findNextMark(const ByteSeq& line, int start, const Array<ByteSeq>& marks);
+int countMarks(const ByteSeq& data, const Array<ByteSeq>& marks);
+Array<int> countLineMarks(const Array<ByteSeq>& lineBytes, const Array<ByteSeq>& marks);
+
+}  // namespace reader::reference
