@@ -26,6 +26,13 @@ bool matchesAt(std::string_view text, Index p, std::string_view search, bool fol
   return true;
 }
 
+// The cheap first test of a candidate: its first byte.
+bool firstByteMatches(std::string_view text, Index p, std::string_view search, bool folded) {
+  const auto a = static_cast<unsigned char>(text[static_cast<std::size_t>(p)]);
+  const auto b = static_cast<unsigned char>(search[0]);
+  return folded ? foldAsciiLetter(a) == foldAsciiLetter(b) : a == b;
+}
+
 // Next candidate after testing p: one character on.
 Index stepCharacter(std::string_view text, Index p) {
   return p + (isLeadByte(static_cast<unsigned char>(text[static_cast<std::size_t>(p)])) ? 2 : 1);
@@ -179,7 +186,9 @@ int findText(const GbkText& text, const GbkText& search, std::optional<int> star
   if (start && *start > 1) windowBegin = std::min<Index>(Index{*start} - 1, length);
   if (searchLength == 0) return windowBegin < length ? 1 : -1;
   for (Index p = windowBegin; length - p >= searchLength; p = stepCharacter(value, p)) {
-    if (matchesAt(value, p, search.view(), caseInsensitive)) return static_cast<int>(p + 1);
+    if (firstByteMatches(value, p, search.view(), caseInsensitive) && matchesAt(value, p, search.view(), caseInsensitive)) {
+      return static_cast<int>(p + 1);
+    }
   }
   return -1;
 }
@@ -194,7 +203,9 @@ int findTextReverse(const GbkText& text, const GbkText& search, std::optional<in
   if (searchLength == 0) return windowEnd > 0 ? 1 : -1;
   int last = -1;
   for (Index p = 0; windowEnd - p >= searchLength; p = stepCharacter(value, p)) {
-    if (matchesAt(value, p, search.view(), caseInsensitive)) last = static_cast<int>(p + 1);
+    if (firstByteMatches(value, p, search.view(), caseInsensitive) && matchesAt(value, p, search.view(), caseInsensitive)) {
+      last = static_cast<int>(p + 1);
+    }
   }
   return last;
 }
@@ -211,24 +222,27 @@ GbkText replaceText(const GbkText& text, const GbkText& search, const std::optio
   if (maximum && *maximum >= 0) remaining = *maximum;
   if (length == 0 || searchLength == 0 || copiedPrefix >= length || remaining == 0) return text;
 
+  // Unchanged bytes are copied in spans, from copiedUpTo to the next match, rather than one by one.
   ResultBuffer result(value.size());
-  result.append(value.substr(0, static_cast<std::size_t>(copiedPrefix)));
+  Index copiedUpTo = 0;
   Index p = copiedPrefix;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(value.data());
   while (length - p >= searchLength) {
-    if (matchesAt(value, p, pattern, !caseSensitive)) {
+    const unsigned char byte = bytes[p];
+    if (firstByteMatches(value, p, pattern, !caseSensitive) && matchesAt(value, p, pattern, !caseSensitive)) {
+      result.append(value.substr(static_cast<std::size_t>(copiedUpTo), static_cast<std::size_t>(p - copiedUpTo)));
       result.append(inserted);
       p += searchLength;
+      copiedUpTo = p;
       if (remaining && --*remaining == 0) break;
-    } else if (isLeadByte(static_cast<unsigned char>(value[static_cast<std::size_t>(p)]))) {
+    } else if (isLeadByte(byte)) {
       if (p == length - 1) break;  // a dangling first byte: copied with the rest below
-      result.append(value.substr(static_cast<std::size_t>(p), 2));
       p += 2;
     } else {
-      result.append(value.substr(static_cast<std::size_t>(p), 1));
       p += 1;
     }
   }
-  result.append(value.substr(static_cast<std::size_t>(p)));
+  result.append(value.substr(static_cast<std::size_t>(copiedUpTo)));
   return GbkText(std::move(result).take());
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -244,6 +245,60 @@ TEST(Arrays, AppendCountAndItem) {
   EXPECT_EQ(arrayCount(numbers), 2);
   EXPECT_EQ(arrayItem(numbers, 1), 7);
   EXPECT_EQ(arrayItem(numbers, 2), 9);
+}
+
+}  // namespace
+}  // namespace reader
+
+namespace reader {
+namespace {
+
+// replaceText step by step, one byte at a time, as the rules read: the reference for the span-copying
+// production version.
+std::string referenceReplace(std::string_view text, std::string_view search, std::string_view replacement,
+                             bool caseSensitive) {
+  const auto fold = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; };
+  const std::size_t length = text.size(), m = search.size();
+  if (length == 0 || m == 0) return std::string(text);
+  std::string result;
+  std::size_t p = 0;
+  while (length - p >= m) {
+    bool match = true;
+    for (std::size_t i = 0; i < m && match; ++i) {
+      const auto a = static_cast<unsigned char>(text[p + i]), b = static_cast<unsigned char>(search[i]);
+      match = caseSensitive ? a == b : fold(a) == fold(b);
+    }
+    if (match) {
+      result += replacement;
+      p += m;
+    } else if (static_cast<unsigned char>(text[p]) >= 0x80) {
+      if (p == length - 1) break;
+      result += text.substr(p, 2);
+      p += 2;
+    } else {
+      result += text[p];
+      p += 1;
+    }
+  }
+  return result + std::string(text.substr(p));
+}
+
+TEST(Scans, ReplaceTextAgreesWithByteByByteReplacementOnRandomTexts) {
+  std::mt19937 random(11);
+  const std::string alphabet = "aA\r\n \t\xB0\xC4\xE3\x81_";
+  const auto randomText = [&](int maxLength) {
+    std::string text;
+    const int length = std::uniform_int_distribution<int>(0, maxLength)(random);
+    for (int i = 0; i < length; ++i) text += alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() - 1)(random)];
+    return text;
+  };
+  for (int round = 0; round < 20000; ++round) {
+    const std::string text = randomText(24), search = randomText(3), replacement = randomText(3);
+    const bool caseSensitive = round % 2 == 0;
+    ASSERT_EQ(replaceText(GbkText(text), GbkText(search), GbkText(replacement), std::nullopt, std::nullopt, caseSensitive).bytes(),
+              referenceReplace(text, search, replacement, caseSensitive))
+        << hex(text) << "/ " << hex(search);
+  }
 }
 
 }  // namespace
