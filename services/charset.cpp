@@ -6,7 +6,6 @@
 #include <unicode/ustring.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -27,7 +26,8 @@ using Converter = std::unique_ptr<UConverter, ConverterCloser>;
 
 // Writes one "?" (in the target charset) for every code point the target cannot hold. ICU's own
 // substitute callback silently drops unassigned default-ignorable code points such as U+200B, where the
-// Windows conversion writes "?"; a page that loses them would also lose the marks they stand for.
+// Windows conversion writes "?"; dropping them would close up the text around them and shift every
+// position the later stages count in bytes.
 void questionMarkFromUnicode(const void* /*context*/, UConverterFromUnicodeArgs* args,
                              const UChar* /*codeUnits*/, int32_t /*length*/, UChar32 /*codePoint*/,
                              UConverterCallbackReason reason, UErrorCode* error) {
