@@ -27,12 +27,32 @@ DecodedPage decodePage(ByteSeq pageBytes);
 GbkText extractTitle(const GbkText& pageText);
 
 // --- Stage C: markup stripping and line normalisation ---
+// The shapes the markup rules' matches take. Each rule is a byte pattern read without regard to ASCII case,
+// `.` matching every byte; the shape says how its leftmost match is found without a regex engine.
+enum class MarkupShape {
+  TagFromPrefix,   // the prefix, then anything up to the first ">":           "<div.*?>", "<.*?>"
+  Literal,         // the prefix alone:                                          "</p>"
+  Comment,         // "<!--", then anything up to the first "-->" after it:     "<!--.*?-->"
+  Element,         // the prefix, up to the first ">", then up to the first
+                   // closing tag after that:                                   "<script.*?>.*?<\/script>"
+  ShortReference,  // "&", one to five bytes, ";" (as many as fit), or "&#" so: "&.{1,5};|&#.{1,5};"
+  NamedReference,  // "&", three to ten word characters, ";":                  "&\w{3,10};"
+};
+
 struct MarkupRule {
-  std::string_view pattern;
+  std::string_view pattern;         // the rule as a regular expression
   std::string_view replacement;
   std::string_view closingLiteral;  // every match of the pattern ends with it
+  MarkupShape shape;
+  std::string_view prefix;          // every match begins with it
 };
 extern const std::array<MarkupRule, 11> MarkupRules;
+// Rule 9, "<.*?>": every remaining tag. The title stage removes tags with it too.
+inline const MarkupRule& AnyTagRule = MarkupRules[8];
+
+// Every match of the rule replaced, left to right without overlap; the same text the regular expression
+// would give through replaceAllMatches, found in one pass without backtracking.
+GbkText applyMarkupRule(const MarkupRule& rule, const GbkText& text);
 
 struct StrippedPage {
   GbkText pageText;         // the cleaned text: markup gone, every line break CR LF, space runs collapsed

@@ -1,23 +1,115 @@
 // Stage C: markup out, line breaks in. The rules run in a fixed order; block and line-break tags become
 // CR LF before the catch-all tag rule removes the rest.
+#include "extract/byte_search.h"
 #include "extract/stages.h"
-#include "services/patterns.h"
+#include <optional>
+#include <string>
 
 namespace reader {
 
 const std::array<MarkupRule, 11> MarkupRules = {{
-    {"<!DOCTYPE.*?>", "", ">"},
-    {"<div.*?>", "\r\n", ">"},
-    {"</p>", "\r\n", "</p>"},
-    {"<br.*?>", "\r\n", ">"},
-    {"<!--.*?-->", "", "-->"},
-    {R"(<script.*?>.*?<\/script>)", "", "</script>"},
-    {R"(<style.*?>.*?<\/style>)", "", "</style>"},
-    {R"(<ul.*?>.*?<\/ul>)", "", "</ul>"},
-    {"<.*?>", "", ">"},
-    {"&.{1,5};|&#.{1,5};", "", ";"},
-    {R"(&\w{3,10};)", "", ";"},
+    {"<!DOCTYPE.*?>", "", ">", MarkupShape::TagFromPrefix, "<!DOCTYPE"},
+    {"<div.*?>", "\r\n", ">", MarkupShape::TagFromPrefix, "<div"},
+    {"</p>", "\r\n", "</p>", MarkupShape::Literal, "</p>"},
+    {"<br.*?>", "\r\n", ">", MarkupShape::TagFromPrefix, "<br"},
+    {"<!--.*?-->", "", "-->", MarkupShape::Comment, "<!--"},
+    {R"(<script.*?>.*?<\/script>)", "", "</script>", MarkupShape::Element, "<script"},
+    {R"(<style.*?>.*?<\/style>)", "", "</style>", MarkupShape::Element, "<style"},
+    {R"(<ul.*?>.*?<\/ul>)", "", "</ul>", MarkupShape::Element, "<ul"},
+    {"<.*?>", "", ">", MarkupShape::TagFromPrefix, "<"},
+    {"&.{1,5};|&#.{1,5};", "", ";", MarkupShape::ShortReference, "&"},
+    {R"(&\w{3,10};)", "", ";", MarkupShape::NamedReference, "&"},
 }};
+
+namespace {
+
+using bytesearch::findFolded;
+using bytesearch::npos;
+
+bool isWordByte(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+struct Span {
+  std::size_t begin, end;
+};
+
+// "&.{1,5};" takes as many bytes as it can: the last ";" among the five bytes after "&x".
+std::optional<Span> shortReferenceAt(std::string_view text, std::size_t amp) {
+  for (std::size_t skip : {std::size_t{1}, std::size_t{2}}) {  // "&" then "&#"
+    if (skip == 2 && (amp + 1 >= text.size() || text[amp + 1] != '#')) break;
+    for (std::size_t length = 5; length >= 1; --length) {
+      const std::size_t semicolon = amp + skip + length;
+      if (semicolon < text.size() && text[semicolon] == ';') return Span{amp, semicolon + 1};
+    }
+  }
+  return std::nullopt;
+}
+
+// "&\w{3,10};": a run of three to ten word characters followed directly by ";" (a longer run can never be
+// followed by ";" within ten).
+std::optional<Span> namedReferenceAt(std::string_view text, std::size_t amp) {
+  std::size_t run = 0;
+  while (run <= 10 && amp + 1 + run < text.size() && isWordByte(text[amp + 1 + run])) ++run;
+  const std::size_t semicolon = amp + 1 + run;
+  if (run >= 3 && run <= 10 && semicolon < text.size() && text[semicolon] == ';') return Span{amp, semicolon + 1};
+  return std::nullopt;
+}
+
+// The leftmost match of the rule beginning at or after from. When a match cannot end after one start,
+// it cannot end after any later start either, so those shapes give up at the first failure.
+std::optional<Span> findMatch(const MarkupRule& rule, std::string_view text, std::size_t from) {
+  switch (rule.shape) {
+    case MarkupShape::Literal: {
+      const std::size_t begin = findFolded(text, from, rule.prefix);
+      if (begin == npos) return std::nullopt;
+      return Span{begin, begin + rule.prefix.size()};
+    }
+    case MarkupShape::TagFromPrefix:
+    case MarkupShape::Comment: {
+      const std::size_t begin = findFolded(text, from, rule.prefix);
+      if (begin == npos) return std::nullopt;
+      const std::size_t close = text.find(rule.closingLiteral, begin + rule.prefix.size());
+      if (close == npos) return std::nullopt;
+      return Span{begin, close + rule.closingLiteral.size()};
+    }
+    case MarkupShape::Element: {
+      const std::size_t begin = findFolded(text, from, rule.prefix);
+      if (begin == npos) return std::nullopt;
+      const std::size_t tagEnd = text.find('>', begin + rule.prefix.size());
+      if (tagEnd == npos) return std::nullopt;
+      const std::size_t close = findFolded(text, tagEnd + 1, rule.closingLiteral);
+      if (close == npos) return std::nullopt;
+      return Span{begin, close + rule.closingLiteral.size()};
+    }
+    case MarkupShape::ShortReference:
+    case MarkupShape::NamedReference:
+      for (std::size_t amp = from; (amp = text.find('&', amp)) != npos; ++amp) {
+        const auto match = rule.shape == MarkupShape::ShortReference ? shortReferenceAt(text, amp)
+                                                                     : namedReferenceAt(text, amp);
+        if (match) return match;
+      }
+      return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+GbkText applyMarkupRule(const MarkupRule& rule, const GbkText& text) {
+  const std::string_view subject = text.view();
+  std::optional<Span> match = findMatch(rule, subject, 0);
+  if (!match) return text;
+  std::string result;
+  result.reserve(subject.size());
+  std::size_t copied = 0;
+  for (; match; match = findMatch(rule, subject, copied)) {
+    result.append(subject.substr(copied, match->begin - copied)).append(rule.replacement);
+    copied = match->end;
+  }
+  result.append(subject.substr(copied));
+  return GbkText(std::move(result));
+}
 
 GbkText collapseRuns(const GbkText& text, int runByte) {
   const char run = static_cast<char>(runByte);
@@ -39,7 +131,7 @@ GbkText collapseRuns(const GbkText& text, int runByte) {
 StrippedPage stripMarkup(const GbkText& pageText) {
   GbkText text = pageText;
   for (const MarkupRule& rule : MarkupRules) {
-    text = replaceAllMatches(text, GbkText(rule.pattern), GbkText(rule.replacement), GbkText(rule.closingLiteral));
+    text = applyMarkupRule(rule, text);
   }
   const GbkText crLf("\r\n");
   const GbkText cr("\r");

@@ -15,3 +15,10 @@ int countMarks(const ByteSeq& data, const Array<ByteSeq>& marks);
 Array<int> countLineMarks(const Array<ByteSeq>& lineBytes, const Array<ByteSeq>& marks);
 
 }  // namespace reader::reference
+
+namespace reader::reference {
+
+// The title through firstMatch over the whole page and replaceAllMatches, as the rules read.
+GbkText extractTitle(const GbkText& pageText);
+
+}  // namespace reader::reference

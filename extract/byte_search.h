@@ -1,0 +1,36 @@
+// Byte searches the stages share: literals found without regard to ASCII case, as the patterns read them.
+#pragma once
+
+#include <string_view>
+
+namespace reader::bytesearch {
+
+inline constexpr std::size_t npos = std::string_view::npos;
+
+inline char foldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 0x20) : c; }
+
+inline bool startsWithFolded(std::string_view text, std::size_t at, std::string_view literal) {
+  if (at > text.size() || text.size() - at < literal.size()) return false;
+  for (std::size_t i = 0; i < literal.size(); ++i) {
+    if (foldAscii(text[at + i]) != foldAscii(literal[i])) return false;
+  }
+  return true;
+}
+
+// The first occurrence of literal at or after from, ASCII case ignored. When the literal begins with a
+// byte that has no case ("<", "&", "-"), candidates are found with memchr.
+inline std::size_t findFolded(std::string_view text, std::size_t from, std::string_view literal) {
+  const char first = foldAscii(literal.front());
+  if (first >= 'a' && first <= 'z') {
+    for (std::size_t at = from; at < text.size(); ++at) {
+      if (foldAscii(text[at]) == first && startsWithFolded(text, at, literal)) return at;
+    }
+    return npos;
+  }
+  for (std::size_t at = from; (at = text.find(first, at)) != npos; ++at) {
+    if (startsWithFolded(text, at, literal)) return at;
+  }
+  return npos;
+}
+
+}  // namespace reader::bytesearch
