@@ -180,6 +180,12 @@ ByteSeq convertCharset(const ByteSeq& bytes, const GbkText& fromCharset, const G
   // The page continues in code page 936, so whatever that code page cannot hold is already "?" before
   // the target charset sees it.
   GbkText intermediate = utf16ToGbk(text);
+  // Into code page 936 itself the second crossing changes nothing: every byte the encoder wrote is a
+  // character of the code page or "?", and each decodes and encodes back to itself.
+  UErrorCode nameError = U_ZERO_ERROR;
+  if (std::string_view(ucnv_getName(target.get(), &nameError)) == kCodePage936 && U_SUCCESS(nameError)) {
+    return toBytes(intermediate);
+  }
   std::optional<std::string> encoded = encode(target.get(), gbkToUtf16(intermediate.view()));
   if (!encoded) return {};
   return ByteSeq(std::move(*encoded));

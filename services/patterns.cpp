@@ -18,11 +18,9 @@ namespace {
 
 // The span of capture `group` (0: the whole match) of the first match, as UTF-8; nullopt when the
 // pattern is invalid, nothing matches or the group took no part in the match.
-std::optional<std::string> firstMatchUtf8(const GbkText& text, const GbkText& pattern, int group,
+std::optional<std::string> firstMatchUtf8(const MatchSubject& text, const GbkText& pattern, int group,
                                           bool caseSensitive) {
-  // RE2 reads UTF-8, so both sides cross through code page 936 exactly as they would into a
-  // character-based engine; bytes that are not code page 936 become U+FFFD and never match a letter.
-  const std::string subject = gbkToUtf8(text.view());
+  const std::string& subject = text.utf8();
   const std::string utf8Pattern = gbkToUtf8(pattern.view());
 
   RE2::Options options;
@@ -57,15 +55,27 @@ std::size_t endOfLastOccurrence(std::string_view text, std::string_view literal)
 
 }  // namespace
 
+// RE2 reads UTF-8, so the subject crosses through code page 936 exactly as it would into a
+// character-based engine; bytes that are not code page 936 become U+FFFD and never match a letter.
+MatchSubject::MatchSubject(const GbkText& text) : utf8_(gbkToUtf8(text.view())) {}
+
+GbkText firstMatch(const MatchSubject& subject, const GbkText& pattern, bool caseSensitive) {
+  const std::optional<std::string> match = firstMatchUtf8(subject, pattern, 0, caseSensitive);
+  return match ? utf8ToGbk(*match) : GbkText();
+}
+
 GbkText firstMatch(const GbkText& text, const GbkText& pattern, bool caseSensitive) {
-  const std::optional<std::string> match = firstMatchUtf8(text, pattern, 0, caseSensitive);
+  return firstMatch(MatchSubject(text), pattern, caseSensitive);
+}
+
+GbkText firstMatchGroup(const MatchSubject& subject, const GbkText& pattern, int group, bool caseSensitive) {
+  if (group < 1) return {};
+  const std::optional<std::string> match = firstMatchUtf8(subject, pattern, group, caseSensitive);
   return match ? utf8ToGbk(*match) : GbkText();
 }
 
 GbkText firstMatchGroup(const GbkText& text, const GbkText& pattern, int group, bool caseSensitive) {
-  if (group < 1) return {};
-  const std::optional<std::string> match = firstMatchUtf8(text, pattern, group, caseSensitive);
-  return match ? utf8ToGbk(*match) : GbkText();
+  return firstMatchGroup(MatchSubject(text), pattern, group, caseSensitive);
 }
 
 GbkText replaceAllMatches(const GbkText& text, const GbkText& pattern, const GbkText& replacement,
