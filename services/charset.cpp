@@ -6,6 +6,9 @@
 #include <unicode/ustring.h>
 
 #include <algorithm>
+#include <array>
+#include <utility>
+#include <vector>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -117,60 +120,254 @@ std::optional<std::string> encode(UConverter* converter, std::u16string_view tex
   return out;
 }
 
-// UTF-8 <-> UTF-16 without a converter object; invalid UTF-8 gives U+FFFD per maximal ill-formed part.
-std::u16string utf8ToUtf16(std::string_view utf8) {
-  std::u16string out;
-  if (utf8.empty() || !fitsInt32(utf8.size())) return out;
-  out.resize(utf8.size() + 1);
-  UErrorCode error = U_ZERO_ERROR;
-  int32_t length = 0;
-  u_strFromUTF8WithSub(out.data(), static_cast<int32_t>(out.size()), &length, utf8.data(),
-                       static_cast<int32_t>(utf8.size()), 0xFFFD, nullptr, &error);
-  if (U_FAILURE(error)) return {};
-  out.resize(static_cast<std::size_t>(length));
-  return out;
+// Code page 936 in both directions as tables read off ICU's converter once per process, so that pages
+// cross at memory speed: every byte sequence decodes and every code point encodes exactly as the
+// converter with the callbacks above would (the tests hold the two side by side).
+class CodePage936Tables {
+ public:
+  static const CodePage936Tables& get() {
+    static const CodePage936Tables tables;
+    return tables;
+  }
+
+  // Decodes one character at bytes[i]: appends its code unit through emit and returns how many bytes
+  // it took.
+  template <class Emit>
+  std::size_t decodeAt(std::string_view bytes, std::size_t i, Emit&& emit) const {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    if (!isLead(lead)) {
+      emit(single_[lead]);
+      return 1;
+    }
+    if (i + 1 == bytes.size()) {  // a dangling first byte at the end
+      emit(char16_t{0xFFFD});
+      return 1;
+    }
+    const char16_t unit = pair_[(lead - 0x80) * 256 + static_cast<unsigned char>(bytes[i + 1])];
+    if (unit == kLeadAlone) {  // not a second byte: the first stands alone and the next is read afresh
+      emit(char16_t{0xFFFD});
+      return 1;
+    }
+    emit(unit);
+    return 2;
+  }
+
+  // The bytes of a code point in code page 936 (one or two), or 0 when the code page cannot hold it.
+  std::uint16_t encoded(char16_t unit) const { return encode_[unit]; }
+  static bool isDoubleByte(std::uint16_t code) { return code > 0xFF; }
+
+ private:
+  static constexpr char16_t kLeadAlone = 0;  // no pair ever decodes to U+0000
+  static bool isLead(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+
+  CodePage936Tables() : pair_(128 * 256, kLeadAlone), encode_(65536, 0) {
+    Converter converter = openConverter(kCodePage936);
+    if (!converter) return;
+    // Single bytes, each followed by a space so that nothing runs on.
+    std::string singles;
+    for (int byte = 0; byte < 256; ++byte) singles += {static_cast<char>(byte), ' '};
+    decodeWithOffsets(converter.get(), singles, [&](int offset, char16_t unit) {
+      if (offset % 2 == 0) single_[static_cast<std::size_t>(offset / 2)] = unit;
+    });
+    // Every first byte with every possible next byte, then a space that resynchronises.
+    std::string pairs;
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+      for (int trail = 0; trail < 256; ++trail) pairs += {static_cast<char>(lead), static_cast<char>(trail), ' '};
+    }
+    std::vector<int> unitsAt(pairs.size(), 0);
+    std::vector<char16_t> firstUnit(pairs.size(), 0);
+    decodeWithOffsets(converter.get(), pairs, [&](int offset, char16_t unit) {
+      if (unitsAt[static_cast<std::size_t>(offset)]++ == 0) firstUnit[static_cast<std::size_t>(offset)] = unit;
+    });
+    for (std::size_t base = 0; base < pairs.size(); base += 3) {
+      // The pair was read as one character when nothing was decoded from its second byte.
+      if (unitsAt[base] == 1 && unitsAt[base + 1] == 0) {
+        const auto lead = static_cast<unsigned char>(pairs[base]);
+        const auto trail = static_cast<unsigned char>(pairs[base + 1]);
+        pair_[(lead - 0x80) * 256 + trail] = firstUnit[base];
+      }
+    }
+    // Every BMP code point but the surrogates, each on its own, with what cannot be encoded skipped.
+    std::u16string units;
+    for (int unit = 1; unit < 0x10000; ++unit) {
+      if (unit < 0xD800 || unit > 0xDFFF) units += static_cast<char16_t>(unit);
+    }
+    UErrorCode error = U_ZERO_ERROR;
+    ucnv_setFromUCallBack(converter.get(), UCNV_FROM_U_CALLBACK_SKIP, nullptr, nullptr, nullptr, &error);
+    std::string out(units.size() * 2, '\0');
+    std::vector<int32_t> offsets(out.size(), -1);
+    char* target = out.data();
+    const UChar* source = units.data();
+    int32_t* offsetOut = offsets.data();
+    ucnv_fromUnicode(converter.get(), &target, out.data() + out.size(), &source, units.data() + units.size(),
+                     offsetOut, true, &error);
+    if (U_FAILURE(error)) return;
+    const std::size_t written = static_cast<std::size_t>(target - out.data());
+    for (std::size_t i = 0; i < written; ++i) {
+      const char16_t unit = units[static_cast<std::size_t>(offsets[i])];
+      encode_[unit] = static_cast<std::uint16_t>((encode_[unit] << 8) | static_cast<unsigned char>(out[i]));
+    }
+  }
+
+  template <class Record>
+  static void decodeWithOffsets(UConverter* converter, const std::string& bytes, Record&& record) {
+    std::u16string out(bytes.size() * 2, u'\0');
+    std::vector<int32_t> offsets(out.size(), -1);
+    UChar* target = out.data();
+    const char* source = bytes.data();
+    int32_t* offsetOut = offsets.data();
+    UErrorCode error = U_ZERO_ERROR;
+    ucnv_resetToUnicode(converter);
+    ucnv_toUnicode(converter, &target, out.data() + out.size(), &source, bytes.data() + bytes.size(), offsetOut,
+                   true, &error);
+    if (U_FAILURE(error)) return;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(target - out.data()); ++i) record(offsets[i], out[i]);
+  }
+
+  std::array<char16_t, 256> single_{};
+  std::vector<char16_t> pair_;
+  std::vector<std::uint16_t> encode_;
+};
+
+void appendUtf8(std::string& out, char32_t codePoint) {
+  if (codePoint < 0x80) {
+    out += static_cast<char>(codePoint);
+  } else if (codePoint < 0x800) {
+    out += {static_cast<char>(0xC0 | (codePoint >> 6)), static_cast<char>(0x80 | (codePoint & 0x3F))};
+  } else if (codePoint < 0x10000) {
+    out += {static_cast<char>(0xE0 | (codePoint >> 12)), static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)),
+            static_cast<char>(0x80 | (codePoint & 0x3F))};
+  } else {
+    out += {static_cast<char>(0xF0 | (codePoint >> 18)), static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F)),
+            static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)), static_cast<char>(0x80 | (codePoint & 0x3F))};
+  }
 }
 
-std::string utf16ToUtf8(std::u16string_view text) {
+// Reads one UTF-8 character at bytes[i]; returns the code point and how many bytes it took. An
+// ill-formed sequence gives one U+FFFD for its longest well-formed beginning ("maximal subpart"), and
+// reading goes on at the byte that broke it, as ICU does.
+std::pair<char32_t, std::size_t> readUtf8(std::string_view bytes, std::size_t i) {
+  const auto lead = static_cast<unsigned char>(bytes[i]);
+  if (lead < 0x80) return {lead, 1};
+  std::size_t length;
+  char32_t codePoint;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the byte after the lead
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, codePoint = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, codePoint = lead & 0x0F;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, codePoint = lead & 0x07;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return {0xFFFD, 1};
+  }
+  for (std::size_t k = 1; k < length; ++k) {
+    if (i + k >= bytes.size()) return {0xFFFD, k};
+    const auto next = static_cast<unsigned char>(bytes[i + k]);
+    if (next < low || next > high) return {0xFFFD, k};
+    low = 0x80, high = 0xBF;
+    codePoint = (codePoint << 6) | (next & 0x3F);
+  }
+  return {codePoint, length};
+}
+
+// Appends the code page 936 bytes of one code point, or "?" when the code page cannot hold it.
+void appendGbk(std::string& out, const CodePage936Tables& tables, char32_t codePoint) {
+  const std::uint16_t code = codePoint < 0x10000 ? tables.encoded(static_cast<char16_t>(codePoint)) : 0;
+  if (code == 0) {
+    out += '?';
+  } else if (CodePage936Tables::isDoubleByte(code)) {
+    out += {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+  } else {
+    out += static_cast<char>(code);
+  }
+}
+
+// UTF-8 to code page 936 up to the first U+0000, optionally without one leading U+FEFF.
+std::string utf8ToGbkBytes(std::string_view utf8, bool dropByteOrderMark) {
+  const CodePage936Tables& tables = CodePage936Tables::get();
   std::string out;
-  if (text.empty() || !fitsInt32(text.size())) return out;
-  out.resize(text.size() * 3 + 1);
-  UErrorCode error = U_ZERO_ERROR;
-  int32_t length = 0;
-  u_strToUTF8WithSub(out.data(), static_cast<int32_t>(out.size()), &length, text.data(),
-                     static_cast<int32_t>(text.size()), 0xFFFD, nullptr, &error);
-  if (U_FAILURE(error)) return {};
-  out.resize(static_cast<std::size_t>(length));
+  out.reserve(utf8.size());
+  std::size_t i = 0;
+  if (dropByteOrderMark && utf8.substr(0, 3) == "\xEF\xBB\xBF") i = 3;
+  while (i < utf8.size()) {
+    const auto byte = static_cast<unsigned char>(utf8[i]);
+    if (byte == 0) break;
+    if (byte < 0x80) {
+      out += static_cast<char>(byte);
+      ++i;
+      continue;
+    }
+    const auto [codePoint, length] = readUtf8(utf8, i);
+    appendGbk(out, tables, codePoint);
+    i += length;
+  }
   return out;
 }
 
 }  // namespace
 
 std::u16string gbkToUtf16(std::string_view gbkBytes) {
-  Converter converter = openConverter(kCodePage936);
-  if (!converter) return {};
-  return decode(converter.get(), gbkBytes).value_or(std::u16string());
+  const CodePage936Tables& tables = CodePage936Tables::get();
+  std::u16string out;
+  out.reserve(gbkBytes.size());
+  for (std::size_t i = 0; i < gbkBytes.size();) {
+    i += tables.decodeAt(gbkBytes, i, [&](char16_t unit) { out += unit; });
+  }
+  return out;
 }
 
 std::string gbkToUtf8(std::string_view gbkBytes) {
-  return utf16ToUtf8(gbkToUtf16(gbkBytes));
+  const CodePage936Tables& tables = CodePage936Tables::get();
+  std::string out;
+  out.reserve(gbkBytes.size() + gbkBytes.size() / 2);
+  for (std::size_t i = 0; i < gbkBytes.size();) {
+    if (static_cast<unsigned char>(gbkBytes[i]) < 0x80) {
+      out += gbkBytes[i++];
+      continue;
+    }
+    i += tables.decodeAt(gbkBytes, i, [&](char16_t unit) { appendUtf8(out, unit); });
+  }
+  return out;
 }
 
 GbkText utf16ToGbk(std::u16string_view text) {
-  Converter converter = openConverter(kCodePage936);
-  if (!converter) return {};
-  return GbkText(encode(converter.get(), text).value_or(std::string()));
+  const CodePage936Tables& tables = CodePage936Tables::get();
+  std::string out;
+  out.reserve(text.size() * 2);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    if (unit == 0) break;
+    if (unit >= 0xD800 && unit <= 0xDFFF) {
+      // A surrogate pair is one code point beyond the code page; a lone surrogate is one bad unit.
+      if (unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) ++i;
+      out += '?';
+      continue;
+    }
+    appendGbk(out, tables, unit);
+  }
+  return GbkText(std::move(out));
 }
 
-GbkText utf8ToGbk(std::string_view utf8Bytes) {
-  return utf16ToGbk(utf8ToUtf16(utf8Bytes));
-}
+GbkText utf8ToGbk(std::string_view utf8Bytes) { return GbkText(utf8ToGbkBytes(utf8Bytes, false)); }
 
 ByteSeq convertCharset(const ByteSeq& bytes, const GbkText& fromCharset, const GbkText& toCharset) {
   if (bytes.empty()) return {};
   Converter source = openConverter(fromCharset.view());
   Converter target = openConverter(toCharset.view());
   if (!source || !target) return {};
+  UErrorCode nameError = U_ZERO_ERROR;
+  const std::string_view sourceName = ucnv_getName(source.get(), &nameError);
+  const std::string_view targetName = ucnv_getName(target.get(), &nameError);
+  if (U_FAILURE(nameError)) return {};
+  if (sourceName == "UTF-8" && targetName == kCodePage936) {
+    // The page decoding's one call, through the tables.
+    return ByteSeq(utf8ToGbkBytes(bytes.view(), true));
+  }
 
   std::optional<std::u16string> decoded = decode(source.get(), bytes.view());
   if (!decoded) return {};
@@ -182,10 +379,7 @@ ByteSeq convertCharset(const ByteSeq& bytes, const GbkText& fromCharset, const G
   GbkText intermediate = utf16ToGbk(text);
   // Into code page 936 itself the second crossing changes nothing: every byte the encoder wrote is a
   // character of the code page or "?", and each decodes and encodes back to itself.
-  UErrorCode nameError = U_ZERO_ERROR;
-  if (std::string_view(ucnv_getName(target.get(), &nameError)) == kCodePage936 && U_SUCCESS(nameError)) {
-    return toBytes(intermediate);
-  }
+  if (targetName == kCodePage936) return toBytes(intermediate);
   std::optional<std::string> encoded = encode(target.get(), gbkToUtf16(intermediate.view()));
   if (!encoded) return {};
   return ByteSeq(std::move(*encoded));
