@@ -3,15 +3,10 @@
 #include <array>
 
 #include "extract/stages.h"
-#include "services/patterns.h"
 
 namespace reader {
 namespace {
 
-// 20yy, a separator (- / 年 , .), a month of one or two digits, a separator (- / 月 , .), a day of one or
-// two digits. The day character itself is not part of the date.
-const GbkText DatePattern(
-    "20\\d{2}[\\-\\/\xC4\xEA,\\.]\\d{1,2}[\\-\\/\xD4\xC2,\\.]\\d{1,2}");  // 年 = C4 EA, 月 = D4 C2
 constexpr int DateWindow = 500;      // a date in the block counts only when it begins before this byte
 constexpr int TrailerWindow = 5000;  // a trailer marker counts only this close to the end
 
@@ -32,15 +27,56 @@ const std::array<GbkText, 4> CutMarks = {GbkText("\xA1\xA3"), GbkText("\xA3\xA8"
 const GbkText BodyIndent("    ");
 const GbkText CrLf("\r\n");
 
+bool isDigit(std::string_view text, std::size_t i) { return i < text.size() && text[i] >= '0' && text[i] <= '9'; }
+
+// How many bytes the separator at i takes: one of - / , . or the two bytes of the given character.
+std::size_t separatorAt(std::string_view text, std::size_t i, std::string_view character) {
+  if (i >= text.size()) return 0;
+  const char c = text[i];
+  if (c == '-' || c == '/' || c == ',' || c == '.') return 1;
+  return text.substr(i, 2) == character ? 2 : 0;
+}
+
 bool isBlankLine(const GbkText& line) {
   return textLength(replaceText(line, GbkText(" "), std::nullopt, std::nullopt, std::nullopt, true)) == 0;
 }
 
 }  // namespace
 
+// Found on the bytes: every byte of a date is ASCII or one of the two characters 年 and 月, and none of
+// them can hide inside a two-byte character (a "2" or a digit is never a second byte, and each part
+// follows an ASCII byte), so the first "20" that starts a date is where the pattern's first match starts.
+// The month and the day take two digits when they can, as the pattern's greedy repeats do.
+GbkText findDate(const GbkText& text) {
+  constexpr std::string_view Year = "\xC4\xEA", Month = "\xD4\xC2";  // 年, 月
+  const std::string_view t = text.view();
+  for (std::size_t start = t.find("20"); start != std::string_view::npos; start = t.find("20", start + 1)) {
+    std::size_t i = start + 2;
+    if (!isDigit(t, i) || !isDigit(t, i + 1)) continue;
+    i += 2;
+    const std::size_t first = separatorAt(t, i, Year);
+    if (first == 0) continue;
+    i += first;
+    if (!isDigit(t, i)) continue;
+    std::size_t second = 0;
+    if (isDigit(t, i + 1) && (second = separatorAt(t, i + 2, Month)) != 0) {
+      i += 2;
+    } else if ((second = separatorAt(t, i + 1, Month)) != 0) {
+      i += 1;
+    } else {
+      continue;
+    }
+    i += second;
+    if (!isDigit(t, i)) continue;
+    const std::size_t end = isDigit(t, i + 1) ? i + 2 : i + 1;
+    return GbkText(t.substr(start, end - start));
+  }
+  return GbkText();
+}
+
 DatedBlock extractDate(const GbkText& bestBlock, const GbkText& pageText) {
   DatedBlock dated{GbkText(), bestBlock};
-  GbkText dateText = firstMatch(bestBlock, DatePattern, false);
+  GbkText dateText = findDate(bestBlock);
   const int datePosition = findText(bestBlock, dateText, std::nullopt, false);
   if (!dateText.empty() && datePosition < DateWindow) {
     dated.time = dateText;
@@ -50,7 +86,7 @@ DatedBlock extractDate(const GbkText& bestBlock, const GbkText& pageText) {
       if (lineEnd != -1) dated.bestBlock = rightText(bestBlock, textLength(bestBlock) - lineEnd - 1);
     }
   } else if (dateText.empty()) {
-    dated.time = firstMatch(pageText, DatePattern, false);
+    dated.time = findDate(pageText);
   }
   return dated;
 }

@@ -86,6 +86,13 @@ BlockChoice selectBodyBlock(const Array<ByteSeq>& lineBytes, const Array<int>& m
                             const Array<ByteSeq>& marks);
 
 // --- Stage F: date and body trimming ---
+// DatePattern: 20yy, a separator (- / 年 , .), a month of one or two digits, a separator (- / 月 , .), a day
+// of one or two digits. The day character itself is not part of the date.
+inline constexpr std::string_view DatePattern =
+    "20\\d{2}[\\-\\/\xC4\xEA,\\.]\\d{1,2}[\\-\\/\xD4\xC2,\\.]\\d{1,2}";  // 年 = C4 EA, 月 = D4 C2
+// The first match of DatePattern in text (as firstMatch would give it), or the empty text.
+GbkText findDate(const GbkText& text);
+
 struct DatedBlock {
   GbkText time;       // the date taken, or empty
   GbkText bestBlock;  // the block, cut after the date's line when the date came from near its top

@@ -47,7 +47,10 @@ TEST(FastPaths, AgreeOnEveryCorpusPage) {
       ASSERT_EQ(fast, ruleThroughRegex(rule, text, true)) << name << " " << rule.pattern;
       text = std::move(fast);
     }
-    expectSameSelection(stripMarkup(decoded.pageText).lineBytes, name);
+    const StrippedPage stripped = stripMarkup(decoded.pageText);
+    ASSERT_EQ(findDate(stripped.pageText), firstMatch(stripped.pageText, GbkText(DatePattern), false)) << name;
+    ASSERT_EQ(findDate(decoded.pageText), firstMatch(decoded.pageText, GbkText(DatePattern), false)) << name;
+    expectSameSelection(stripped.lineBytes, name);
     ++pages;
   }
   EXPECT_GE(pages, 141);
@@ -127,6 +130,32 @@ TEST(FastPaths, AgreeOnGeneratedPages) {
     expectSameSelection(generator.lines(), "seed " + std::to_string(seed));
     if (::testing::Test::HasFatalFailure()) return;
   }
+}
+
+TEST(FastPaths, FindDateAgreesWithThePatternOnGeneratedText) {
+  // Noise around date-like runs whose parts are each sometimes wrong: the year, the separators (with
+  // the characters 年 and 月, a lone first byte, 日), the number of digits.
+  static const char* const noise[] = {"2", "0", "1", "x", " ", "\r\n", "\xC4", "\xEA", "\xA3\xB2", "\xB0\xA1", "20"};
+  static const char* const years[] = {"20", "2020", "201", "19", "200", "2x"};
+  static const char* const separators[] = {"-", "/", ",", ".", "\xC4\xEA", "\xD4\xC2", ":", "\xC8\xD5", "\xC4", ""};
+  static const char* const numbers[] = {"1", "12", "123", "0", "09", ""};
+  std::mt19937 random(2015);
+  const auto pick = [&](const auto& table) {
+    return table[std::uniform_int_distribution<std::size_t>(0, std::size(table) - 1)(random)];
+  };
+  int found = 0;
+  for (int round = 0; round < 30000; ++round) {
+    std::string text;
+    for (int part = std::uniform_int_distribution<int>(1, 3)(random); part > 0; --part) {
+      for (int i = std::uniform_int_distribution<int>(0, 3)(random); i > 0; --i) text += pick(noise);
+      text += std::string(pick(years)) + pick(numbers) + pick(separators) + pick(numbers) + pick(separators) + pick(numbers);
+    }
+    const GbkText subject(text);
+    const GbkText expected = firstMatch(subject, GbkText(DatePattern), false);
+    ASSERT_EQ(findDate(subject), expected) << hex(text);
+    found += expected.empty() ? 0 : 1;
+  }
+  EXPECT_GT(found, 1000);
 }
 
 TEST(FastPaths, CountMarksAgreesOnGeneratedBytes) {
