@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "extract/byte_search.h"
 #include "extract/stages.h"
 
 namespace reader {
@@ -66,7 +67,9 @@ class LineFacts {
       // No search can run across a separator (CR LF, or 80 spaces once weighed), and every line is
       // entered at a character boundary, so the word is found in the block exactly when it is found in
       // one of its lines.
-      const bool hasWord = findText(GbkText(line.view()), ExcludedWord, std::nullopt, true) != -1;
+      // The byte search is only a quick first look; the character scan decides.
+      const bool hasWord = bytesearch::findFolded(line.view(), 0, ExcludedWord.view()) != bytesearch::npos &&
+                           findText(GbkText(line.view()), ExcludedWord, std::nullopt, true) != -1;
       copyrightSum_[k] = copyrightSum_[k - 1] + (hasWord ? 1 : 0);
       lateSum_[k] = lateSum_[k - 1] + (endsInsideCharacter(line.view()) ? 1 : 0);
     }

@@ -59,6 +59,10 @@ struct StrippedPage {
   Array<ByteSeq> lineBytes;  // the cleaned text split at every CR LF
 };
 StrippedPage stripMarkup(const GbkText& pageText);
+// The text steps after the markup rules, in one pass: CR LF CR LF halved once, every line break made
+// CR LF, tabs removed, runs of spaces collapsed. Each step steps over two-byte characters whole, so a CR,
+// LF or tab right after a byte above 127 stays.
+GbkText normaliseLineBreaks(const GbkText& text);
 // Every run of runByte shrinks to its first byte; a run at the very start of the text disappears.
 GbkText collapseRuns(const GbkText& text, int runByte);
 

@@ -128,22 +128,73 @@ GbkText collapseRuns(const GbkText& text, int runByte) {
   return GbkText(std::move(result));
 }
 
+namespace {
+
+// Line breaks in one run of CR and LF bytes once CR LF CR LF has been halved (one left-to-right pass),
+// then CR LF, the CRs left and the LFs each made one break.
+std::size_t lineBreaksInRun(std::string_view run) {
+  std::string halved;
+  halved.reserve(run.size());
+  for (std::size_t i = 0; i < run.size();) {
+    if (run.substr(i, 4) == "\r\n\r\n") {
+      halved += "\r\n";
+      i += 4;
+    } else {
+      halved += run[i++];
+    }
+  }
+  std::size_t breaks = 0;
+  for (std::size_t i = 0; i < halved.size(); ++breaks) i += halved.compare(i, 2, "\r\n") == 0 ? 2 : 1;
+  return breaks;
+}
+
+}  // namespace
+
+GbkText normaliseLineBreaks(const GbkText& text) {
+  const std::string_view t = text.view();
+  std::string result;
+  result.reserve(t.size() + t.size() / 8);
+  bool lastKeptWasOther = false;  // collapseRuns' flag, over the bytes as they are written
+  const auto write = [&](char byte) {
+    if (byte != ' ') {
+      result += byte;
+      lastKeptWasOther = true;
+    } else if (lastKeptWasOther) {
+      result += byte;
+      lastKeptWasOther = false;
+    }
+  };
+  for (std::size_t p = 0; p < t.size();) {
+    const char byte = t[p];
+    if (static_cast<unsigned char>(byte) >= 0x80) {
+      // A two-byte character: its second byte is never a line break or a tab to these steps.
+      write(byte);
+      if (p + 1 < t.size()) write(t[p + 1]);
+      p += 2;
+    } else if (byte == '\t') {
+      ++p;
+    } else if (byte == '\r' || byte == '\n') {
+      std::size_t end = p;
+      while (end < t.size() && (t[end] == '\r' || t[end] == '\n')) ++end;
+      for (std::size_t breaks = lineBreaksInRun(t.substr(p, end - p)); breaks > 0; --breaks) {
+        write('\r');
+        write('\n');
+      }
+      p = end;
+    } else {
+      write(byte);
+      ++p;
+    }
+  }
+  return GbkText(std::move(result));
+}
+
 StrippedPage stripMarkup(const GbkText& pageText) {
   GbkText text = pageText;
   for (const MarkupRule& rule : MarkupRules) {
     text = applyMarkupRule(rule, text);
   }
-  const GbkText crLf("\r\n");
-  const GbkText cr("\r");
-  const GbkText lf("\n");
-  // One left-to-right pass: three CR LF in a row become two. Only CR LF pairs are halved, before the
-  // other forms of line break are brought to CR LF.
-  text = replaceText(text, GbkText("\r\n\r\n"), crLf, std::nullopt, std::nullopt, true);
-  text = replaceText(text, crLf, lf, std::nullopt, std::nullopt, true);
-  text = replaceText(text, cr, lf, std::nullopt, std::nullopt, true);
-  text = replaceText(text, lf, crLf, std::nullopt, std::nullopt, true);
-  text = replaceText(text, GbkText("\t"), GbkText(), std::nullopt, std::nullopt, true);
-  text = collapseRuns(text, ' ');
+  text = normaliseLineBreaks(text);
   Array<ByteSeq> lineBytes = splitBytes(toBytes(text), ByteSeq("\r\n"), std::nullopt);
   return StrippedPage{std::move(text), std::move(lineBytes)};
 }

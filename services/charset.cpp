@@ -229,18 +229,19 @@ class CodePage936Tables {
   std::vector<std::uint16_t> encode_;
 };
 
-void appendUtf8(std::string& out, char32_t codePoint) {
-  if (codePoint < 0x80) {
-    out += static_cast<char>(codePoint);
-  } else if (codePoint < 0x800) {
-    out += {static_cast<char>(0xC0 | (codePoint >> 6)), static_cast<char>(0x80 | (codePoint & 0x3F))};
-  } else if (codePoint < 0x10000) {
-    out += {static_cast<char>(0xE0 | (codePoint >> 12)), static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)),
-            static_cast<char>(0x80 | (codePoint & 0x3F))};
+// Writes the UTF-8 form of a BMP code point at out and returns the position after it.
+char* writeUtf8(char* out, char16_t unit) {
+  if (unit < 0x80) {
+    *out++ = static_cast<char>(unit);
+  } else if (unit < 0x800) {
+    *out++ = static_cast<char>(0xC0 | (unit >> 6));
+    *out++ = static_cast<char>(0x80 | (unit & 0x3F));
   } else {
-    out += {static_cast<char>(0xF0 | (codePoint >> 18)), static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F)),
-            static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)), static_cast<char>(0x80 | (codePoint & 0x3F))};
+    *out++ = static_cast<char>(0xE0 | (unit >> 12));
+    *out++ = static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (unit & 0x3F));
   }
+  return out;
 }
 
 // Reads one UTF-8 character at bytes[i]; returns the code point and how many bytes it took. An
@@ -275,38 +276,43 @@ std::pair<char32_t, std::size_t> readUtf8(std::string_view bytes, std::size_t i)
   return {codePoint, length};
 }
 
-// Appends the code page 936 bytes of one code point, or "?" when the code page cannot hold it.
-void appendGbk(std::string& out, const CodePage936Tables& tables, char32_t codePoint) {
+// Writes the code page 936 bytes of one code point at out, or "?" when the code page cannot hold it, and
+// returns the position after them.
+char* writeGbk(char* out, const CodePage936Tables& tables, char32_t codePoint) {
   const std::uint16_t code = codePoint < 0x10000 ? tables.encoded(static_cast<char16_t>(codePoint)) : 0;
   if (code == 0) {
-    out += '?';
+    *out++ = '?';
   } else if (CodePage936Tables::isDoubleByte(code)) {
-    out += {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+    *out++ = static_cast<char>(code >> 8);
+    *out++ = static_cast<char>(code & 0xFF);
   } else {
-    out += static_cast<char>(code);
+    *out++ = static_cast<char>(code);
   }
+  return out;
 }
 
-// UTF-8 to code page 936 up to the first U+0000, optionally without one leading U+FEFF.
+// UTF-8 to code page 936 up to the first U+0000, optionally without one leading U+FEFF. No character
+// grows: one to four UTF-8 bytes give at most two bytes here.
 std::string utf8ToGbkBytes(std::string_view utf8, bool dropByteOrderMark) {
   const CodePage936Tables& tables = CodePage936Tables::get();
-  std::string out;
-  out.reserve(utf8.size());
+  std::string result(utf8.size(), '\0');
+  char* out = result.data();
   std::size_t i = 0;
   if (dropByteOrderMark && utf8.substr(0, 3) == "\xEF\xBB\xBF") i = 3;
   while (i < utf8.size()) {
     const auto byte = static_cast<unsigned char>(utf8[i]);
     if (byte == 0) break;
     if (byte < 0x80) {
-      out += static_cast<char>(byte);
+      *out++ = static_cast<char>(byte);
       ++i;
       continue;
     }
     const auto [codePoint, length] = readUtf8(utf8, i);
-    appendGbk(out, tables, codePoint);
+    out = writeGbk(out, tables, codePoint);
     i += length;
   }
-  return out;
+  result.resize(static_cast<std::size_t>(out - result.data()));
+  return result;
 }
 
 }  // namespace
@@ -323,34 +329,37 @@ std::u16string gbkToUtf16(std::string_view gbkBytes) {
 
 std::string gbkToUtf8(std::string_view gbkBytes) {
   const CodePage936Tables& tables = CodePage936Tables::get();
-  std::string out;
-  out.reserve(gbkBytes.size() + gbkBytes.size() / 2);
+  // One byte gives at most three (0x80 is the euro sign), two bytes at most three.
+  std::string result(gbkBytes.size() * 3, '\0');
+  char* out = result.data();
   for (std::size_t i = 0; i < gbkBytes.size();) {
     if (static_cast<unsigned char>(gbkBytes[i]) < 0x80) {
-      out += gbkBytes[i++];
+      *out++ = gbkBytes[i++];
       continue;
     }
-    i += tables.decodeAt(gbkBytes, i, [&](char16_t unit) { appendUtf8(out, unit); });
+    i += tables.decodeAt(gbkBytes, i, [&](char16_t unit) { out = writeUtf8(out, unit); });
   }
-  return out;
+  result.resize(static_cast<std::size_t>(out - result.data()));
+  return result;
 }
 
 GbkText utf16ToGbk(std::u16string_view text) {
   const CodePage936Tables& tables = CodePage936Tables::get();
-  std::string out;
-  out.reserve(text.size() * 2);
+  std::string result(text.size() * 2, '\0');
+  char* out = result.data();
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t unit = text[i];
     if (unit == 0) break;
     if (unit >= 0xD800 && unit <= 0xDFFF) {
       // A surrogate pair is one code point beyond the code page; a lone surrogate is one bad unit.
       if (unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) ++i;
-      out += '?';
+      *out++ = '?';
       continue;
     }
-    appendGbk(out, tables, unit);
+    out = writeGbk(out, tables, unit);
   }
-  return GbkText(std::move(out));
+  result.resize(static_cast<std::size_t>(out - result.data()));
+  return GbkText(std::move(result));
 }
 
 GbkText utf8ToGbk(std::string_view utf8Bytes) { return GbkText(utf8ToGbkBytes(utf8Bytes, false)); }

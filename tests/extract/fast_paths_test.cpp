@@ -47,6 +47,7 @@ TEST(FastPaths, AgreeOnEveryCorpusPage) {
       ASSERT_EQ(fast, ruleThroughRegex(rule, text, true)) << name << " " << rule.pattern;
       text = std::move(fast);
     }
+    ASSERT_EQ(normaliseLineBreaks(text), reference::normaliseLineBreaks(text)) << name;
     const StrippedPage stripped = stripMarkup(decoded.pageText);
     ASSERT_EQ(findDate(stripped.pageText), firstMatch(stripped.pageText, GbkText(DatePattern), false)) << name;
     ASSERT_EQ(findDate(decoded.pageText), firstMatch(decoded.pageText, GbkText(DatePattern), false)) << name;
@@ -156,6 +157,17 @@ TEST(FastPaths, FindDateAgreesWithThePatternOnGeneratedText) {
     found += expected.empty() ? 0 : 1;
   }
   EXPECT_GT(found, 1000);
+}
+
+TEST(FastPaths, LineBreaksAgreeWithTheStepByStepReplacementsOnGeneratedText) {
+  static const char* const pieces[] = {"\r", "\n", "\r\n", "\t", " ", "  ", "a", "\xC4", "\xB0\xA1", "\xC4\r", "\xC4\n"};
+  std::mt19937 random(1310);
+  for (int round = 0; round < 30000; ++round) {
+    std::string text;
+    const int count = std::uniform_int_distribution<int>(0, 20)(random);
+    for (int i = 0; i < count; ++i) text += pieces[std::uniform_int_distribution<int>(0, 10)(random)];
+    ASSERT_EQ(normaliseLineBreaks(GbkText(text)), reference::normaliseLineBreaks(GbkText(text))) << hex(text);
+  }
 }
 
 TEST(FastPaths, CountMarksAgreesOnGeneratedBytes) {

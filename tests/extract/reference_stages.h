@@ -18,6 +18,9 @@ Array<int> countLineMarks(const Array<ByteSeq>& lineBytes, const Array<ByteSeq>&
 
 namespace reader::reference {
 
+// The text steps after the markup rules one replaceText at a time.
+GbkText normaliseLineBreaks(const GbkText& text);
+
 // The title through firstMatch over the whole page and replaceAllMatches, as the rules read.
 GbkText extractTitle(const GbkText& pageText);
 

@@ -17,4 +17,14 @@ GbkText extractTitle(const GbkText& pageText) {
   return leftText(title, titleCut - 1);
 }
 
+GbkText normaliseLineBreaks(const GbkText& text) {
+  const GbkText crLf("\r\n"), cr("\r"), lf("\n");
+  GbkText result = replaceText(text, GbkText("\r\n\r\n"), crLf, std::nullopt, std::nullopt, true);
+  result = replaceText(result, crLf, lf, std::nullopt, std::nullopt, true);
+  result = replaceText(result, cr, lf, std::nullopt, std::nullopt, true);
+  result = replaceText(result, lf, crLf, std::nullopt, std::nullopt, true);
+  result = replaceText(result, GbkText("\t"), GbkText(), std::nullopt, std::nullopt, true);
+  return collapseRuns(result, ' ');
+}
+
 }  // namespace reader::reference
