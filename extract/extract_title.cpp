@@ -38,7 +38,7 @@ GbkText firstTitleElement(const GbkText& pageText) {
 
 GbkText extractTitle(const GbkText& pageText) {
   GbkText title = firstTitleElement(pageText);
-  title = applyMarkupRule(AnyTagRule, title);
+  title = applyMarkupRule(AnyTagRule, std::move(title));
   int titleCut = NoSeparator;
   for (const GbkText& separator : TitleSeparators) {
     int position = findText(title, separator, std::nullopt, false);

@@ -52,7 +52,7 @@ inline const MarkupRule& AnyTagRule = MarkupRules[8];
 
 // Every match of the rule replaced, left to right without overlap; the same text the regular expression
 // would give through replaceAllMatches, found in one pass without backtracking.
-GbkText applyMarkupRule(const MarkupRule& rule, const GbkText& text);
+GbkText applyMarkupRule(const MarkupRule& rule, GbkText text);
 
 struct StrippedPage {
   GbkText pageText;         // the cleaned text: markup gone, every line break CR LF, space runs collapsed

@@ -96,10 +96,10 @@ std::optional<Span> findMatch(const MarkupRule& rule, std::string_view text, std
 
 }  // namespace
 
-GbkText applyMarkupRule(const MarkupRule& rule, const GbkText& text) {
+GbkText applyMarkupRule(const MarkupRule& rule, GbkText text) {
   const std::string_view subject = text.view();
   std::optional<Span> match = findMatch(rule, subject, 0);
-  if (!match) return text;
+  if (!match) return text;  // most rules find nothing on most pages: no copy then
   std::string result;
   result.reserve(subject.size());
   std::size_t copied = 0;
@@ -192,7 +192,7 @@ GbkText normaliseLineBreaks(const GbkText& text) {
 StrippedPage stripMarkup(const GbkText& pageText) {
   GbkText text = pageText;
   for (const MarkupRule& rule : MarkupRules) {
-    text = applyMarkupRule(rule, text);
+    text = applyMarkupRule(rule, std::move(text));
   }
   text = normaliseLineBreaks(text);
   Array<ByteSeq> lineBytes = splitBytes(toBytes(text), ByteSeq("\r\n"), std::nullopt);

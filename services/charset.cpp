@@ -187,10 +187,14 @@ class CodePage936Tables {
         pair_[(lead - 0x80) * 256 + trail] = firstUnit[base];
       }
     }
-    // Every BMP code point but the surrogates, each on its own, with what cannot be encoded skipped.
+    // With fallbacks off the converter encodes only code points that some bytes decode to, so those are
+    // the ones to ask about; what cannot be encoded is skipped.
+    std::vector<bool> decodable(0x10000, false);
+    for (char16_t unit : single_) decodable[unit] = true;
+    for (char16_t unit : pair_) decodable[unit] = true;
     std::u16string units;
     for (int unit = 1; unit < 0x10000; ++unit) {
-      if (unit < 0xD800 || unit > 0xDFFF) units += static_cast<char16_t>(unit);
+      if (decodable[static_cast<std::size_t>(unit)] && (unit < 0xD800 || unit > 0xDFFF)) units += static_cast<char16_t>(unit);
     }
     UErrorCode error = U_ZERO_ERROR;
     ucnv_setFromUCallBack(converter.get(), UCNV_FROM_U_CALLBACK_SKIP, nullptr, nullptr, nullptr, &error);

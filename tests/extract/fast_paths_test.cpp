@@ -52,6 +52,12 @@ TEST(FastPaths, AgreeOnEveryCorpusPage) {
     ASSERT_EQ(findDate(stripped.pageText), firstMatch(stripped.pageText, GbkText(DatePattern), false)) << name;
     ASSERT_EQ(findDate(decoded.pageText), firstMatch(decoded.pageText, GbkText(DatePattern), false)) << name;
     expectSameSelection(stripped.lineBytes, name);
+    const BlockChoice choice =
+        selectBodyBlock(stripped.lineBytes, countLineMarks(stripped.lineBytes, Marks), Marks);
+    for (const GbkText& block : {choice.bestBlock, extractDate(choice.bestBlock, stripped.pageText).bestBlock,
+                                 stripped.pageText}) {
+      ASSERT_EQ(trimBody(block), reference::trimBody(block)) << name;
+    }
     ++pages;
   }
   EXPECT_GE(pages, 141);

@@ -21,6 +21,9 @@ namespace reader::reference {
 // The text steps after the markup rules one replaceText at a time.
 GbkText normaliseLineBreaks(const GbkText& text);
 
+// trimBody with one findTextReverse per trailer marker.
+GbkText trimBody(const GbkText& body);
+
 // The title through firstMatch over the whole page and replaceAllMatches, as the rules read.
 GbkText extractTitle(const GbkText& pageText);
 
