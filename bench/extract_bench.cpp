@@ -458,7 +458,7 @@ void wholeExtraction(benchmark::State& state, Workload* workload) {
 
 // The stages in the order extractArticle runs them, each timed on its own. A stage benchmarked alone
 // misleads: between its iterations the allocator hands the big buffers back to the kernel and every
-// iteration pays the page faults again (three times the pipeline's decoding cost on a 4 MB page), which
+// iteration pays the page faults again (once several times the pipeline's decoding cost on a 4 MB page), which
 // the pipeline, reusing the memory its earlier stages freed, never does. So the stages are timed where
 // they run, and the counters give the CPU time of each per pass over the workload, in the unit the
 // counter's name ends with.
