@@ -20,6 +20,7 @@
 //
 // The corpus folder is READER_CORPUS_DIR, from the build or from the environment variable of that name.
 #include <benchmark/benchmark.h>
+#include <time.h>
 
 #include <algorithm>
 #include <array>
@@ -38,8 +39,6 @@
 #include <string_view>
 #include <vector>
 
-#include <time.h>
-
 #include "extract/article.h"
 #include "extract/stages.h"
 #include "services/charset.h"
@@ -54,7 +53,9 @@ constexpr std::size_t MB = 1024 * 1024;
 // Generated pages. Chinese text is written in UTF-8 here and converted to code page 936 once at start-up;
 // the random choices come from a fixed seed, so every run measures the same bytes.
 
-std::string gbk(std::string_view utf8) { return utf8ToGbk(utf8).bytes(); }
+std::string gbk(std::string_view utf8) {
+  return utf8ToGbk(utf8).bytes();
+}
 
 class PageWriter {
  public:
@@ -124,16 +125,18 @@ class PageWriter {
     static const Words w = [] {
       Words made;
       for (const char* word :
-           {"记者", "今天", "获悉", "国务院", "发布", "关于", "进一步", "深化", "改革", "的", "意见", "经济",
-            "发展", "市场", "企业", "投资", "增长", "政策", "部门", "表示", "目前", "全国", "地区", "城市",
-            "农村", "居民", "收入", "消费", "价格", "上涨", "下降", "同比", "环比", "数据", "显示", "专家",
-            "认为", "未来", "预计", "继续", "保持", "稳定", "加快", "推进", "建设", "项目", "资金", "银行",
-            "金融", "风险", "监管", "加强", "管理", "服务", "社会", "公共", "教育", "医疗", "就业", "创新",
-            "科技", "产业", "结构", "调整", "转型", "升级", "环境", "保护", "能源", "交通", "基础设施",
-            "合作", "国际", "贸易", "出口", "进口", "总额", "亿元", "万人", "百分点", "第三季度", "上半年",
-            "去年", "同期", "相比", "明显", "提高", "有关", "负责人", "介绍", "说", "在", "和", "为",
-            "将", "对", "了", "已经", "正在", "我们", "他们", "这一", "方面", "问题", "情况", "工作",
-            "会议", "召开", "强调", "要求", "落实", "措施", "方案", "规划", "目标", "任务", "实现", "全面"}) {
+           {"记者",     "今天",   "获悉", "国务院", "发布", "关于", "进一步", "深化", "改革",   "的",
+            "意见",     "经济",   "发展", "市场",   "企业", "投资", "增长",   "政策", "部门",   "表示",
+            "目前",     "全国",   "地区", "城市",   "农村", "居民", "收入",   "消费", "价格",   "上涨",
+            "下降",     "同比",   "环比", "数据",   "显示", "专家", "认为",   "未来", "预计",   "继续",
+            "保持",     "稳定",   "加快", "推进",   "建设", "项目", "资金",   "银行", "金融",   "风险",
+            "监管",     "加强",   "管理", "服务",   "社会", "公共", "教育",   "医疗", "就业",   "创新",
+            "科技",     "产业",   "结构", "调整",   "转型", "升级", "环境",   "保护", "能源",   "交通",
+            "基础设施", "合作",   "国际", "贸易",   "出口", "进口", "总额",   "亿元", "万人",   "百分点",
+            "第三季度", "上半年", "去年", "同期",   "相比", "明显", "提高",   "有关", "负责人", "介绍",
+            "说",       "在",     "和",   "为",     "将",   "对",   "了",     "已经", "正在",   "我们",
+            "他们",     "这一",   "方面", "问题",   "情况", "工作", "会议",   "召开", "强调",   "要求",
+            "落实",     "措施",   "方案", "规划",   "目标", "任务", "实现",   "全面"}) {
         made.words.push_back(gbk(word));
       }
       made.comma = gbk("，");
@@ -178,7 +181,8 @@ PageParts typicalArticle() {
   PageParts page;
   std::string& h = page.head;
   h += "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
-       "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">" + nl;
+       "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">" +
+       nl;
   h += "<html xmlns=\"http://www.w3.org/1999/xhtml\">" + nl + "<head>" + nl;
   h += "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\" />" + nl;
   h += "<meta name=\"keywords\" content=\"" + w.headline() + "," + channels[5] + "\" />" + nl;
@@ -186,9 +190,10 @@ PageParts typicalArticle() {
   h += "<title>" + headline + "_" + channels[5] + gbk("频道_新闻中心") + "</title>" + nl;
   h += "<link rel=\"stylesheet\" type=\"text/css\" href=\"/css/2015/article.css\" />" + nl;
   h += "<style type=\"text/css\">" + nl;
-  for (const char* selector : {"body", ".top", ".nav", ".nav li", ".nav li a", ".crumb", ".main", ".article",
-                               ".article h1", ".info", "#content", "#content p", ".editor", ".pages",
-                               ".related", ".side", ".box", ".box h3", ".box li", ".footer"}) {
+  for (const char* selector :
+       {"body",     ".top",        ".nav",  ".nav li",  ".nav li a",  ".crumb",  ".main",
+        ".article", ".article h1", ".info", "#content", "#content p", ".editor", ".pages",
+        ".related", ".side",       ".box",  ".box h3",  ".box li",    ".footer"}) {
     h += std::string(selector) + " { margin: 0 auto; padding: 4px 8px; font: 14px/24px \"SimSun\"; color: #" +
          std::to_string(100000 + w.pick(800000)) + "; }" + nl;
   }
@@ -198,20 +203,23 @@ PageParts typicalArticle() {
     h += "  slot" + std::to_string(slot) + ": { id: 'ad_" + std::to_string(1000 + w.pick(9000)) +
          "', width: 300, height: 250, show: " + (w.pick(2) ? "true" : "false") + " }," + nl;
   }
-  h += "};" + nl + "function showAd(id) { if (id < 0 || !adConfig[id]) { return; } "
-       "document.write('<div id=\"' + id + '\"></div>'); }" + nl + "</script>" + nl;
+  h += "};" + nl +
+       "function showAd(id) { if (id < 0 || !adConfig[id]) { return; } "
+       "document.write('<div id=\"' + id + '\"></div>'); }" +
+       nl + "</script>" + nl;
   h += "</head>" + nl + "<body>" + nl;
 
   std::string& b = page.body;
   b += "<div class=\"top\"><a href=\"/\">" + channels[0] + "</a>";
-  for (std::size_t i = 1; i < channels.size(); ++i) b += " | <a href=\"/c" + std::to_string(i) + "/\">" + channels[i] + "</a>";
+  for (std::size_t i = 1; i < channels.size(); ++i)
+    b += " | <a href=\"/c" + std::to_string(i) + "/\">" + channels[i] + "</a>";
   b += "</div>" + nl;
   b += "<div class=\"nav\">" + nl + "<ul class=\"menu\">" + nl;
   for (std::size_t i = 0; i < channels.size(); ++i)
     b += "<li><a href=\"/c" + std::to_string(i) + "/index.shtml\">" + channels[i] + "</a></li>" + nl;
   b += "</ul>" + nl + "</div>" + nl;
-  b += "<div class=\"crumb\"><a href=\"/\">" + channels[0] + "</a> &gt; <a href=\"/finance/\">" + channels[5] +
-       "</a> &gt; " + gbk("正文") + "</div>" + nl;
+  b += "<div class=\"crumb\"><a href=\"/\">" + channels[0] + "</a> &gt; <a href=\"/finance/\">" +
+       channels[5] + "</a> &gt; " + gbk("正文") + "</div>" + nl;
   b += "<script type=\"text/javascript\">showAd('slot1');</script>" + nl;
   b += "<div class=\"main\">" + nl + "<div class=\"article\">" + nl;
   b += "<h1>" + headline + "</h1>" + nl;
@@ -231,8 +239,8 @@ PageParts typicalArticle() {
   b += "</div>" + nl + "<!-- content end -->" + nl;
   b += "<p class=\"from\">" + gbk("来源：新华社") + "</p>" + nl;
   b += "<div class=\"editor\">" + gbk("（责任编辑：李明）") + "</div>" + nl;
-  b += "<div class=\"pages\">" + gbk("上一篇：") + "<a href=\"/2015/1206/1.shtml\">" + w.headline() + "</a><br />" +
-       gbk("下一篇：") + "<a href=\"/2015/1207/3.shtml\">" + w.headline() + "</a></div>" + nl;
+  b += "<div class=\"pages\">" + gbk("上一篇：") + "<a href=\"/2015/1206/1.shtml\">" + w.headline() +
+       "</a><br />" + gbk("下一篇：") + "<a href=\"/2015/1207/3.shtml\">" + w.headline() + "</a></div>" + nl;
   b += "</div>" + nl;
   b += "<div class=\"related\">" + nl + "<h3>" + gbk("相关新闻") + "</h3>" + nl + "<ul>" + nl;
   for (int i = 0; i < 10; ++i) {
@@ -248,25 +256,26 @@ PageParts typicalArticle() {
   b += "</div>" + nl;
 
   const std::string footer =
-      "<div class=\"footer\">" + nl + "<p><a href=\"/about/\">" + gbk("关于我们") + "</a> | <a href=\"/contact/\">" +
-      gbk("联系我们") + "</a> | <a href=\"/ad/\">" + gbk("广告服务") + "</a> | <a href=\"/job/\">" +
-      gbk("招聘信息") + "</a></p>" + nl + "<p>Copyright &copy; 2015 " + gbk("新闻中心 版权所有") +
-      " All Rights Reserved.</p>" + nl + "<p>" + gbk("京ICP证000000号") + "</p>" + nl + "</div>" + nl +
-      "<script type=\"text/javascript\">" + nl + "var _stat = _stat || [];" + nl +
+      "<div class=\"footer\">" + nl + "<p><a href=\"/about/\">" + gbk("关于我们") +
+      "</a> | <a href=\"/contact/\">" + gbk("联系我们") + "</a> | <a href=\"/ad/\">" + gbk("广告服务") +
+      "</a> | <a href=\"/job/\">" + gbk("招聘信息") + "</a></p>" + nl + "<p>Copyright &copy; 2015 " +
+      gbk("新闻中心 版权所有") + " All Rights Reserved.</p>" + nl + "<p>" + gbk("京ICP证000000号") + "</p>" +
+      nl + "</div>" + nl + "<script type=\"text/javascript\">" + nl + "var _stat = _stat || [];" + nl +
       "(function() { var s = document.createElement('script'); s.src = '/js/stat.js?' + Math.random(); "
-      "document.getElementsByTagName('head')[0].appendChild(s); })();" + nl + "</script>" + nl;
+      "document.getElementsByTagName('head')[0].appendChild(s); })();" +
+      nl + "</script>" + nl;
 
   // The sidebar: ranking lists of headlines, box after box, until the page is 100 KB.
   b += "<div class=\"side\">" + nl;
   const std::size_t target = 100 * KB - footer.size() - 64;
-  const std::vector<std::string> boxes = {gbk("热点排行"), gbk("24小时点击排行"), gbk("专题"), gbk("图片新闻"),
-                                          gbk("评论排行"), gbk("推荐阅读")};
+  const std::vector<std::string> boxes = {gbk("热点排行"), gbk("24小时点击排行"), gbk("专题"),
+                                          gbk("图片新闻"), gbk("评论排行"),       gbk("推荐阅读")};
   const std::string boxEnd = "</ul>" + nl + "</div>" + nl;
   while (h.size() + b.size() < target) {
     b += "<div class=\"box\">" + nl + "<h3>" + w.any(boxes) + "</h3>" + nl + "<ul>" + nl;
     for (int i = 0; i < 10 && h.size() + b.size() < target; ++i) {
-      b += "<li><em>" + std::to_string(i + 1) + "</em><a href=\"/2015/12" + std::to_string(10 + w.pick(20)) + "/" +
-           std::to_string(w.pick(99999)) + ".shtml\" title=\"" + w.headline() + "\">" + w.headline() +
+      b += "<li><em>" + std::to_string(i + 1) + "</em><a href=\"/2015/12" + std::to_string(10 + w.pick(20)) +
+           "/" + std::to_string(w.pick(99999)) + ".shtml\" title=\"" + w.headline() + "\">" + w.headline() +
            "</a></li>" + nl;
     }
     b += boxEnd;
@@ -285,7 +294,8 @@ std::string scaledArticle(std::size_t bytes) {
 }
 
 std::string hostileHead(PageWriter& w) {
-  return "<html>\r\n<head>\r\n<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\" />\r\n<title>" +
+  return "<html>\r\n<head>\r\n<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\" "
+         "/>\r\n<title>" +
          w.headline() + "</title>\r\n</head>\r\n<body>\r\n";
 }
 
@@ -306,8 +316,9 @@ std::string longLinesPage() {
 // A 2 MB page without a single line break: prose in spans and links, all on one line.
 std::string singleLinePage() {
   PageWriter w(1);
-  std::string page = "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\" /><title>" +
-                     w.headline() + "</title></head><body><div class=\"content\">";
+  std::string page =
+      "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\" /><title>" +
+      w.headline() + "</title></head><body><div class=\"content\">";
   while (page.size() < 2 * MB) {
     page += "<span class=\"p\">" + w.paragraph(2) + "</span><a href=\"/n/" + std::to_string(w.pick(99999)) +
             ".html\">" + w.headline() + "</a>&nbsp;";
@@ -373,7 +384,6 @@ class Workload {
     return static_cast<std::int64_t>(bytes_);
   }
 
-
  private:
   std::string name_;
   std::function<std::vector<std::string>()> make_;
@@ -396,7 +406,8 @@ std::vector<std::unique_ptr<Workload>>& workloads() {
   static std::vector<std::unique_ptr<Workload>> all = [] {
     std::vector<std::unique_ptr<Workload>> made;
     auto add = [&](std::string name, std::function<std::string()> make) {
-      made.push_back(std::make_unique<Workload>(std::move(name), [make] { return std::vector<std::string>{make()}; }));
+      made.push_back(
+          std::make_unique<Workload>(std::move(name), [make] { return std::vector<std::string>{make()}; }));
     };
     made.push_back(std::make_unique<Workload>("corpus", corpusPages));
     // The biggest pages: the largest of all, two more large UTF-8 pages, and the largest GBK page.
@@ -434,7 +445,9 @@ struct ThreadCpuClock {
 // Milliseconds per 10^6 page bytes, from the CPU time of the whole timed loop.
 double msPerMB(ThreadCpuClock::duration spent, benchmark::IterationCount iterations, std::int64_t bytes) {
   const double ms = std::chrono::duration<double, std::milli>(spent).count();
-  return iterations > 0 && bytes > 0 ? ms / static_cast<double>(iterations) / (static_cast<double>(bytes) / 1e6) : 0;
+  return iterations > 0 && bytes > 0
+             ? ms / static_cast<double>(iterations) / (static_cast<double>(bytes) / 1e6)
+             : 0;
 }
 
 void wholeExtraction(benchmark::State& state, Workload* workload) {
@@ -458,8 +471,8 @@ void wholeExtraction(benchmark::State& state, Workload* workload) {
 
 // The stages in the order extractArticle runs them, each timed on its own. A stage benchmarked alone
 // misleads: between its iterations the allocator hands the big buffers back to the kernel and every
-// iteration pays the page faults again (once several times the pipeline's decoding cost on a 4 MB page), which
-// the pipeline, reusing the memory its earlier stages freed, never does. So the stages are timed where
+// iteration pays the page faults again (once several times the pipeline's decoding cost on a 4 MB page),
+// which the pipeline, reusing the memory its earlier stages freed, never does. So the stages are timed where
 // they run, and the counters give the CPU time of each per pass over the workload, in the unit the
 // counter's name ends with.
 void stageByStage(benchmark::State& state, Workload* workload, bool inMilliseconds) {
@@ -493,7 +506,8 @@ void stageByStage(benchmark::State& state, Workload* workload, bool inMillisecon
     }
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * workload->bytes());
-  const double perPass = 1.0 / static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+  const double perPass =
+      1.0 / static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
   for (int s = 0; s < StageCount; ++s) {
     const double time = inMilliseconds ? std::chrono::duration<double, std::milli>(spent[s]).count()
                                        : std::chrono::duration<double, std::micro>(spent[s]).count();
