@@ -17,18 +17,22 @@ inline bool startsWithFolded(std::string_view text, std::size_t at, std::string_
   return true;
 }
 
-// The first occurrence of literal at or after from, ASCII case ignored. When the literal begins with a
-// byte that has no case ("<", "&", "-"), candidates are found with memchr.
+// The first occurrence of literal at or after from, ASCII case ignored. Candidates are found with memchr
+// on the literal's first byte that has no case ("<" of "<div", "-" of "utf-8").
 inline std::size_t findFolded(std::string_view text, std::size_t from, std::string_view literal) {
-  const char first = foldAscii(literal.front());
-  if (first >= 'a' && first <= 'z') {
+  std::size_t anchor = 0;
+  for (; anchor < literal.size(); ++anchor) {
+    const char c = foldAscii(literal[anchor]);
+    if (c < 'a' || c > 'z') break;
+  }
+  if (anchor == literal.size()) {  // letters only: look at every byte
     for (std::size_t at = from; at < text.size(); ++at) {
-      if (foldAscii(text[at]) == first && startsWithFolded(text, at, literal)) return at;
+      if (startsWithFolded(text, at, literal)) return at;
     }
     return npos;
   }
-  for (std::size_t at = from; (at = text.find(first, at)) != npos; ++at) {
-    if (startsWithFolded(text, at, literal)) return at;
+  for (std::size_t at = text.find(literal[anchor], from + anchor); at != npos; at = text.find(literal[anchor], at + 1)) {
+    if (startsWithFolded(text, at - anchor, literal)) return at - anchor;
   }
   return npos;
 }

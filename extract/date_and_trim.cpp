@@ -47,7 +47,9 @@ std::array<int, TrailerMarkers.size()> lastTrailerPositions(const GbkText& body)
     // Every marker begins with a first byte (above 127): nothing else can start one.
     if (static_cast<unsigned char>(text[p]) < 0x80) continue;
     for (std::size_t m = 0; m < TrailerMarkers.size(); ++m) {
-      if (text.compare(p, TrailerMarkers[m].view().size(), TrailerMarkers[m].view()) == 0) {
+      const std::string_view marker = TrailerMarkers[m].view();
+      if (text[p] == marker[0] && p + 1 < text.size() && text[p + 1] == marker[1] &&
+          text.compare(p, marker.size(), marker) == 0) {
         last[m] = static_cast<int>(p + 1);
       }
     }

@@ -3,19 +3,18 @@
 
 #include "extract/byte_search.h"
 #include "extract/stages.h"
-#include "services/patterns.h"
+#include "services/charset.h"
 
 namespace reader {
 namespace {
 
-const GbkText TitlePattern("<title>.*?</title>");
 constexpr std::string_view TitleOpen = "<title>";
 constexpr std::string_view TitleClose = "</title>";
 const std::array<GbkText, 5> TitleSeparators = {GbkText("-"), GbkText("_"), GbkText(","), GbkText("("),
                                                 GbkText(" ")};
 constexpr int NoSeparator = 100000;
 
-// The first match of TitlePattern: the first "<title>" with a "</title>" after it on the same line, up to
+// The first match of "<title>.*?</title>": the first "<title>" with a "</title>" after it on the same line, up to
 // the nearest such "</title>". Found on the bytes, since "<" never hides inside a two-byte character, the
 // tags are plain ASCII and `.` stops only at LF; only the element itself then crosses into Unicode and
 // back, exactly as a match over the whole page would.
@@ -26,7 +25,9 @@ GbkText firstTitleElement(const GbkText& pageText) {
     const std::size_t lineEnd = std::min(page.find('\n', open), page.size());
     const std::size_t close = findFolded(page.substr(0, lineEnd), open + TitleOpen.size(), TitleClose);
     if (close != npos) {
-      return firstMatch(GbkText(page.substr(open, close + TitleClose.size() - open)), TitlePattern, false);
+      // The pattern matches this element whole; what a match gives back is its text after the crossing
+      // into Unicode and back.
+      return utf8ToGbk(gbkToUtf8(page.substr(open, close + TitleClose.size() - open)));
     }
     // No later "<title>" on this line has a closing tag after it either.
     open = lineEnd == page.size() ? npos : findFolded(page, lineEnd, TitleOpen);

@@ -22,11 +22,13 @@ class MarkTable {
     for (const ByteSeq& mark : marks) {
       if (mark.empty()) continue;  // an empty mark is never found
       byFirstByte_[static_cast<unsigned char>(mark.view().front())].push_back(mark.view());
+      startsAMark_[static_cast<unsigned char>(mark.view().front())] = true;
     }
   }
 
   // How many list entries begin at 0-based offset i of bytes (an entry listed twice counts twice).
   int marksAt(std::string_view bytes, std::size_t i) const {
+    if (!startsAMark_[static_cast<unsigned char>(bytes[i])]) return 0;
     int found = 0;
     for (std::string_view mark : byFirstByte_[static_cast<unsigned char>(bytes[i])]) {
       if (bytes.substr(i, mark.size()) == mark) ++found;
@@ -46,6 +48,7 @@ class MarkTable {
 
  private:
   std::array<std::vector<std::string_view>, 256> byFirstByte_;
+  std::array<bool, 256> startsAMark_{};
 };
 
 int countWith(const MarkTable& table, std::string_view bytes) {
