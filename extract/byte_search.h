@@ -1,6 +1,7 @@
 // Byte searches the stages share: literals found without regard to ASCII case, as the patterns read them.
 #pragma once
 
+#include <array>
 #include <string_view>
 
 namespace reader::bytesearch {
@@ -11,28 +12,36 @@ inline char foldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char
 
 inline bool startsWithFolded(std::string_view text, std::size_t at, std::string_view literal) {
   if (at > text.size() || text.size() - at < literal.size()) return false;
+  if (literal.empty()) return true;
+  // Most candidates differ at once: the last byte is the cheapest early test ("<!--" against "<div").
+  if (foldAscii(text[at + literal.size() - 1]) != foldAscii(literal.back())) return false;
   for (std::size_t i = 0; i < literal.size(); ++i) {
     if (foldAscii(text[at + i]) != foldAscii(literal[i])) return false;
   }
   return true;
 }
 
-// The first occurrence of literal at or after from, ASCII case ignored. Candidates are found with memchr
-// on the literal's first byte that has no case ("<" of "<div", "-" of "utf-8").
+// The first occurrence of literal at or after from, ASCII case ignored. A one-byte literal is found with
+// memchr; a longer one by Horspool's shifts on the byte under the window's last position, so that pages
+// dense with near misses ("<!--<!--" against "<div") are not visited byte by byte.
 inline std::size_t findFolded(std::string_view text, std::size_t from, std::string_view literal) {
-  std::size_t anchor = 0;
-  for (; anchor < literal.size(); ++anchor) {
-    const char c = foldAscii(literal[anchor]);
-    if (c < 'a' || c > 'z') break;
+  const std::size_t m = literal.size();
+  if (m == 0) return from <= text.size() ? from : npos;
+  if (m == 1 && foldAscii(literal[0]) == literal[0] && !(literal[0] >= 'a' && literal[0] <= 'z')) {
+    return text.find(literal[0], from);
   }
-  if (anchor == literal.size()) {  // letters only: look at every byte
-    for (std::size_t at = from; at < text.size(); ++at) {
-      if (startsWithFolded(text, at, literal)) return at;
-    }
-    return npos;
+  std::array<std::size_t, 256> shift;
+  shift.fill(m);
+  for (std::size_t i = 0; i + 1 < m; ++i) {
+    const char c = foldAscii(literal[i]);
+    shift[static_cast<unsigned char>(c)] = m - 1 - i;
+    if (c >= 'a' && c <= 'z') shift[static_cast<unsigned char>(c - 0x20)] = m - 1 - i;
   }
-  for (std::size_t at = text.find(literal[anchor], from + anchor); at != npos; at = text.find(literal[anchor], at + 1)) {
-    if (startsWithFolded(text, at - anchor, literal)) return at - anchor;
+  const char last = foldAscii(literal.back());
+  for (std::size_t at = from; at <= text.size() && text.size() - at >= m;) {
+    const char end = text[at + m - 1];
+    if (foldAscii(end) == last && startsWithFolded(text, at, literal)) return at;
+    at += shift[static_cast<unsigned char>(end)];
   }
   return npos;
 }

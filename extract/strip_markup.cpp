@@ -152,15 +152,16 @@ std::size_t lineBreaksInRun(std::string_view run) {
 
 GbkText normaliseLineBreaks(const GbkText& text) {
   const std::string_view t = text.view();
-  std::string result;
-  result.reserve(t.size() + t.size() / 8);
+  // A lone CR or LF grows into CR LF, so the result is at most twice as long.
+  std::string result(t.size() * 2, '\0');
+  char* out = result.data();
   bool lastKeptWasOther = false;  // collapseRuns' flag, over the bytes as they are written
   const auto write = [&](char byte) {
     if (byte != ' ') {
-      result += byte;
+      *out++ = byte;
       lastKeptWasOther = true;
     } else if (lastKeptWasOther) {
-      result += byte;
+      *out++ = byte;
       lastKeptWasOther = false;
     }
   };
@@ -181,11 +182,19 @@ GbkText normaliseLineBreaks(const GbkText& text) {
         write('\n');
       }
       p = end;
-    } else {
+    } else if (byte == ' ') {
       write(byte);
       ++p;
+    } else {
+      // The common case: a run of plain ASCII bytes goes over as it is.
+      do {
+        *out++ = t[p++];
+      } while (p < t.size() && static_cast<unsigned char>(t[p]) < 0x80 && t[p] != ' ' && t[p] != '\t' &&
+               t[p] != '\r' && t[p] != '\n');
+      lastKeptWasOther = true;
     }
   }
+  result.resize(static_cast<std::size_t>(out - result.data()));
   return GbkText(std::move(result));
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "byte_helpers.h"
+#include "extract/byte_search.h"
 #include "extract/stages.h"
 #include "reference_stages.h"
 #include "services/patterns.h"
@@ -173,6 +174,25 @@ TEST(FastPaths, LineBreaksAgreeWithTheStepByStepReplacementsOnGeneratedText) {
     const int count = std::uniform_int_distribution<int>(0, 20)(random);
     for (int i = 0; i < count; ++i) text += pieces[std::uniform_int_distribution<int>(0, 10)(random)];
     ASSERT_EQ(normaliseLineBreaks(GbkText(text)), reference::normaliseLineBreaks(GbkText(text))) << hex(text);
+  }
+}
+
+TEST(FastPaths, FoldedSearchFindsWhatAByteByByteSearchFinds) {
+  const std::string alphabet = "<!-dDiIvV/pP>&u8tT\xC4";
+  const char* const literals[] = {"<div", "<!--", "-->", "</p>", "utf-8", "<", "&", "copyright", "dd", "<!DOCTYPE"};
+  std::mt19937 random(5);
+  for (int round = 0; round < 20000; ++round) {
+    std::string text;
+    const int length = std::uniform_int_distribution<int>(0, 30)(random);
+    for (int i = 0; i < length; ++i) text += alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() - 1)(random)];
+    for (std::string_view literal : literals) {
+      const std::size_t from = std::uniform_int_distribution<std::size_t>(0, text.size())(random);
+      std::size_t expected = bytesearch::npos;
+      for (std::size_t at = from; at + literal.size() <= text.size() && expected == bytesearch::npos; ++at) {
+        if (bytesearch::startsWithFolded(text, at, literal)) expected = at;
+      }
+      ASSERT_EQ(bytesearch::findFolded(text, from, literal), expected) << hex(text) << " " << literal << " from " << from;
+    }
   }
 }
 
