@@ -5,15 +5,15 @@
 // service documents (U+FFFD for each undefined sequence, one "?" for each code point the code page cannot
 // hold, no best fit), and against invariants of its own: no GbkText holds 0x00, every code point becomes
 // exactly one character or one "?", and text that is valid GBK comes back byte for byte.
+#include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
+#include <unicode/ustring.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <unicode/ucnv.h>
-#include <unicode/ucnv_cb.h>
-#include <unicode/ustring.h>
 
 #include "fuzz_check.h"
 #include "services/charset.h"
@@ -84,8 +84,8 @@ std::string referenceEncode(std::u16string_view text) {
   std::string out(text.size() * 2 + 2, '\0');
   UErrorCode error = U_ZERO_ERROR;
   ucnv_resetFromUnicode(referenceGbk());
-  const int32_t length = ucnv_fromUChars(referenceGbk(), out.data(), static_cast<int32_t>(out.size()), text.data(),
-                                         static_cast<int32_t>(text.size()), &error);
+  const int32_t length = ucnv_fromUChars(referenceGbk(), out.data(), static_cast<int32_t>(out.size()),
+                                         text.data(), static_cast<int32_t>(text.size()), &error);
   FUZZ_CHECK(U_SUCCESS(error));
   out.resize(static_cast<std::size_t>(length));
   return out;
@@ -104,7 +104,9 @@ std::u16string referenceUtf8ToUtf16(std::string_view bytes) {
 
 // --- Invariants ---
 
-bool hasReplacement(std::u16string_view text) { return text.find(kReplacement) != std::u16string_view::npos; }
+bool hasReplacement(std::u16string_view text) {
+  return text.find(kReplacement) != std::u16string_view::npos;
+}
 
 // gbk is the encoding of the code points `points`: each one is there itself or as one "?".
 void expectOneCharacterPerCodePoint(const GbkText& gbk, const std::vector<char32_t>& points) {

@@ -20,9 +20,13 @@ namespace reader::fuzzing {
 #define FUZZ_CHECK(condition) \
   ((condition) ? void(0) : ::reader::fuzzing::invariantBroken(#condition, __FILE__, __LINE__))
 
-inline bool hasNul(std::string_view bytes) { return bytes.find('\0') != std::string_view::npos; }
+inline bool hasNul(std::string_view bytes) {
+  return bytes.find('\0') != std::string_view::npos;
+}
 
-inline char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+inline char asciiLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 inline bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size()) return false;
   for (std::size_t i = 0; i < prefix.size(); ++i)
@@ -30,7 +34,8 @@ inline bool startsWithIgnoringCase(std::string_view text, std::string_view prefi
   return true;
 }
 inline bool endsWithIgnoringCase(std::string_view text, std::string_view suffix) {
-  return text.size() >= suffix.size() && startsWithIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
+  return text.size() >= suffix.size() &&
+         startsWithIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
 // The code points of UTF-16 text; an unpaired surrogate stands for itself.
@@ -38,7 +43,8 @@ inline std::vector<char32_t> codePointsOf(std::u16string_view text) {
   std::vector<char32_t> points;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t unit = text[i];
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
       points.push_back(0x10000 + ((char32_t(unit) - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00));
       ++i;
     } else {

@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const ByteSeq page(std::string_view(reinterpret_cast<const char*>(data), size));
   const ArticleResult article = reader::extractArticle(page);
 
-  for (const GbkText* field : {&article.time, &article.title, &article.body}) FUZZ_CHECK(!hasNul(field->view()));
+  for (const GbkText* field : {&article.time, &article.title, &article.body})
+    FUZZ_CHECK(!hasNul(field->view()));
 
   // The body is indented by four spaces, also when no block was found.
   FUZZ_CHECK(article.body.view().substr(0, 4) == "    ");

@@ -15,9 +15,9 @@
 
 #include "extract/stages.h"
 #include "fuzz_check.h"
-#include "text/byte_text.h"
 #include "services/charset.h"
 #include "services/patterns.h"
+#include "text/byte_text.h"
 
 using reader::GbkText;
 using reader::fuzzing::endsWithIgnoringCase;
@@ -38,7 +38,8 @@ void replaceWithEveryRule(const GbkText& subject) {
   for (const reader::MarkupRule& rule : reader::MarkupRules) {
     const GbkText pattern(rule.pattern);
     const GbkText replacement(rule.replacement);
-    const GbkText bounded = reader::replaceAllMatches(marked, pattern, replacement, GbkText(rule.closingLiteral));
+    const GbkText bounded =
+        reader::replaceAllMatches(marked, pattern, replacement, GbkText(rule.closingLiteral));
     const GbkText unbounded = reader::replaceAllMatches(marked, pattern, replacement, std::nullopt);
     FUZZ_CHECK(!hasNul(bounded.view()));
     // Every rule's shortest match is longer than its replacement: nothing grows.
@@ -70,8 +71,9 @@ reader::ByteSeq decodedByPatterns(reader::ByteSeq pageBytes) {
   const GbkText utf8("utf-8");
   const GbkText declaration = reader::firstMatch(pageText, CharsetPattern, false);
   const GbkText name = reader::firstMatchGroup(pageText, MetaCharsetPattern, 1, false);
-  const bool declaresUtf8 = reader::findText(declaration, utf8, std::nullopt, true) != -1 ||
-                            (reader::textLength(name) == 5 && reader::findText(name, utf8, std::nullopt, true) == 1);
+  const bool declaresUtf8 =
+      reader::findText(declaration, utf8, std::nullopt, true) != -1 ||
+      (reader::textLength(name) == 5 && reader::findText(name, utf8, std::nullopt, true) == 1);
   return declaresUtf8 ? reader::convertCharset(pageBytes, utf8, GbkText("gb2312")) : pageBytes;
 }
 

@@ -1,13 +1,12 @@
 // A long session in the window: a thousand Reads of one page in a row, served on loopback. Resident
 // memory must stay flat after a warm-up, and every Read must fill the boxes exactly as the first did.
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTextEdit>
-
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -20,7 +19,9 @@
 // The sanitizer keeps freed memory aside for a while to catch late use of it, and that store grows to a
 // quarter of a gigabyte before it levels off. Here memory must be handed back as the program would hand it
 // back; late use is the other tests' business.
-extern "C" const char* __asan_default_options() { return "quarantine_size_mb=0"; }
+extern "C" const char* __asan_default_options() {
+  return "quarantine_size_mb=0";
+}
 
 namespace reader {
 namespace {
@@ -83,7 +84,8 @@ TEST(WindowEndurance, ThousandReadsInARowKeepMemoryFlat) {
   int differing = 0;
   for (int i = 0; i < kReads; ++i) {
     read();
-    if (title->text() != firstTitle || date->text() != firstDate || body->toPlainText() != firstBody) ++differing;
+    if (title->text() != firstTitle || date->text() != firstDate || body->toPlainText() != firstBody)
+      ++differing;
   }
   const std::size_t atEnd = testing::residentBytes();
 
@@ -92,7 +94,8 @@ TEST(WindowEndurance, ThousandReadsInARowKeepMemoryFlat) {
   const long long growth = static_cast<long long>(atEnd) - static_cast<long long>(afterWarmUp);
   std::printf("%d Reads after a warm-up of %d: resident %zu KiB -> %zu KiB\n", kReads, kWarmUpReads,
               afterWarmUp >> 10, atEnd >> 10);
-  EXPECT_LT(growth, static_cast<long long>(kAllowedGrowthBytes)) << "resident memory grew by " << growth << " bytes";
+  EXPECT_LT(growth, static_cast<long long>(kAllowedGrowthBytes))
+      << "resident memory grew by " << growth << " bytes";
 }
 
 }  // namespace

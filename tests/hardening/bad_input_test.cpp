@@ -2,10 +2,9 @@
 // standard error, never as a crash, a hang or a silent wrong result. Plain missing files and directories
 // are the reader's own tests; these are the harder kinds.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
@@ -125,7 +124,8 @@ TEST_F(BadInputTest, FileWithoutReadPermission) {
     program = "setpriv";
   }
   std::vector<std::string> args = {"--encoding", "gbk", page};
-  if (program == "setpriv") args.insert(args.begin(), {"--bounding-set=-dac_override,-dac_read_search", Reader});
+  if (program == "setpriv")
+    args.insert(args.begin(), {"--bounding-set=-dac_override,-dac_read_search", Reader});
 
   expectOneLineAbout(runProgram(program, args), page, "Permission denied");
 }
@@ -223,7 +223,8 @@ TEST_F(BadInputTest, AnyBytesGiveANormalArticle) {
       {"noise", noise(1 << 20, 7)},
       {"noise after a page", fixture + noise(4096, 8)},
       {"UTF-16 with a byte order mark", "\xFF\xFE<\0t\0i\0t\0l\0e\0>\0a\0<\0/\0t\0i\0t\0l\0e\0>\0"s},
-      {"every byte value", [] {
+      {"every byte value",
+       [] {
          std::string all;
          for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
          return all + all;
@@ -267,14 +268,18 @@ TEST_F(BadInputTest, InvalidBytesInTheDeclaredEncoding) {
       // 0x80 (the euro sign) and 0xFF are characters of their own; 0x81 cannot pair with "0".
       {"GBK, single bytes and a broken pair", "<title>\x80\xFF\x81\x30z</title>\n", "\x80\xFF?0z"},
       // 0xFF, then a character cut short.
-      {"UTF-8", "<meta charset=\"utf-8\"><title>ab\xFF" "cd\xE4\xB8</title>\n", "ab?cd?"},
+      {"UTF-8",
+       "<meta charset=\"utf-8\"><title>ab\xFF"
+       "cd\xE4\xB8</title>\n",
+       "ab?cd?"},
       // An overlong "/" and an encoded surrogate: no byte of either begins a character.
       {"UTF-8, overlong and surrogate", "<meta charset=\"utf-8\"><title>x\xC0\xAFy\xED\xA0\x80z</title>\n",
        "x??y???z"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const Article article = expectArticle(runProgram(Reader, {"--encoding", "gbk", write("page.html", c.page)}));
+    const Article article =
+        expectArticle(runProgram(Reader, {"--encoding", "gbk", write("page.html", c.page)}));
     EXPECT_EQ(article.title, c.title) << testing::hex(article.title);
   }
 }
@@ -299,7 +304,8 @@ TEST_F(BadInputTest, NulEndsThePageText) {
     const std::string withNul = c.page.substr(0, c.cut) + std::string(1, '\0') + c.page.substr(c.cut);
     const testing::ProgramRun run = runProgram(Reader, {"--encoding", "gbk", write("nul.html", withNul)});
     expectArticle(run);
-    EXPECT_EQ(run.out, runProgram(Reader, {"--encoding", "gbk", write("cut.html", c.page.substr(0, c.cut))}).out);
+    EXPECT_EQ(run.out,
+              runProgram(Reader, {"--encoding", "gbk", write("cut.html", c.page.substr(0, c.cut))}).out);
   }
 }
 
@@ -315,7 +321,8 @@ TEST_F(BadInputTest, HundredMegabytePageIsRead) {
 
   const Article huge = expectArticle(runProgram(Reader, {"--encoding", "gbk", path}));
   fs::remove(path);
-  const Article one = expectArticle(runProgram(Reader, {"--encoding", "gbk", Fixtures + "/gbk-article.html"}));
+  const Article one =
+      expectArticle(runProgram(Reader, {"--encoding", "gbk", Fixtures + "/gbk-article.html"}));
   EXPECT_EQ(huge.title, one.title);
   EXPECT_EQ(huge.time, one.time);
 }

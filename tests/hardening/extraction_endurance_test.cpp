@@ -18,7 +18,9 @@
 // The sanitizer keeps freed memory aside for a while to catch late use of it, and that store grows to a
 // quarter of a gigabyte before it levels off. Here memory must be handed back as the program would hand it
 // back; late use is the other tests' business.
-extern "C" const char* __asan_default_options() { return "quarantine_size_mb=0"; }
+extern "C" const char* __asan_default_options() {
+  return "quarantine_size_mb=0";
+}
 
 namespace reader {
 namespace {
@@ -42,7 +44,8 @@ TEST(ExtractionEndurance, MemoryStaysFlatAndResultsStayTheSame) {
   std::vector<Page> pages;
   for (const auto& entry : std::filesystem::directory_iterator(READER_CORPUS_DIR)) {
     if (entry.path().extension() != ".html") continue;
-    pages.push_back({entry.path().filename().string(), ByteSeq(testing::readFile(entry.path().string())), {}});
+    pages.push_back(
+        {entry.path().filename().string(), ByteSeq(testing::readFile(entry.path().string())), {}});
   }
   ASSERT_GE(pages.size(), 100u);
 
@@ -55,7 +58,8 @@ TEST(ExtractionEndurance, MemoryStaysFlatAndResultsStayTheSame) {
   std::size_t changed = 0;
   for (std::size_t i = 0; i < count; ++i) {
     const Page& page = pages[i % pages.size()];
-    if (!(extractArticle(page.bytes) == page.article) && ++changed <= 3) ADD_FAILURE() << page.name << " changed";
+    if (!(extractArticle(page.bytes) == page.article) && ++changed <= 3)
+      ADD_FAILURE() << page.name << " changed";
   }
   const std::size_t atEnd = testing::residentBytes();
   releasePunctuationMarks();
@@ -67,7 +71,8 @@ TEST(ExtractionEndurance, MemoryStaysFlatAndResultsStayTheSame) {
   RecordProperty("resident_growth_kib", std::to_string(growth / 1024));
   std::printf("%zu extractions after a warm-up of %zu: resident %zu KiB -> %zu KiB\n", count, pages.size(),
               afterWarmUp >> 10, atEnd >> 10);
-  EXPECT_LT(growth, static_cast<long long>(kAllowedGrowthBytes)) << "resident memory grew by " << growth << " bytes";
+  EXPECT_LT(growth, static_cast<long long>(kAllowedGrowthBytes))
+      << "resident memory grew by " << growth << " bytes";
 }
 
 }  // namespace
