@@ -21,29 +21,45 @@ inline bool startsWithFolded(std::string_view text, std::size_t at, std::string_
   return true;
 }
 
-// The first occurrence of literal at or after from, ASCII case ignored. A one-byte literal is found with
-// memchr; a longer one by Horspool's shifts on the byte under the window's last position, so that pages
-// dense with near misses ("<!--<!--" against "<div") are not visited byte by byte.
+// A literal to be found without regard to ASCII case, prepared once for many searches. A one-byte literal
+// is found with memchr; a longer one by Horspool's shifts on the byte under the window's last position,
+// so that pages dense with near misses ("<!--<!--" against "<div") are not visited byte by byte.
+class FoldedLiteral {
+ public:
+  explicit FoldedLiteral(std::string_view literal) : literal_(literal) {
+    const std::size_t m = literal.size();
+    shift_.fill(m);
+    for (std::size_t i = 0; i + 1 < m; ++i) {
+      const char c = foldAscii(literal[i]);
+      shift_[static_cast<unsigned char>(c)] = m - 1 - i;
+      if (c >= 'a' && c <= 'z') shift_[static_cast<unsigned char>(c - 0x20)] = m - 1 - i;
+    }
+  }
+
+  // The first occurrence at or after from, or npos.
+  std::size_t find(std::string_view text, std::size_t from) const {
+    const std::size_t m = literal_.size();
+    if (m == 0) return from <= text.size() ? from : npos;
+    const char last = foldAscii(literal_.back());
+    if (m == 1 && !(last >= 'a' && last <= 'z')) return text.find(literal_[0], from);
+    for (std::size_t at = from; at <= text.size() && text.size() - at >= m;) {
+      const char end = text[at + m - 1];
+      if (foldAscii(end) == last && startsWithFolded(text, at, literal_)) return at;
+      at += shift_[static_cast<unsigned char>(end)];
+    }
+    return npos;
+  }
+
+  std::size_t size() const { return literal_.size(); }
+
+ private:
+  std::string_view literal_;
+  std::array<std::size_t, 256> shift_;
+};
+
+// One search for a literal, ASCII case ignored.
 inline std::size_t findFolded(std::string_view text, std::size_t from, std::string_view literal) {
-  const std::size_t m = literal.size();
-  if (m == 0) return from <= text.size() ? from : npos;
-  if (m == 1 && foldAscii(literal[0]) == literal[0] && !(literal[0] >= 'a' && literal[0] <= 'z')) {
-    return text.find(literal[0], from);
-  }
-  std::array<std::size_t, 256> shift;
-  shift.fill(m);
-  for (std::size_t i = 0; i + 1 < m; ++i) {
-    const char c = foldAscii(literal[i]);
-    shift[static_cast<unsigned char>(c)] = m - 1 - i;
-    if (c >= 'a' && c <= 'z') shift[static_cast<unsigned char>(c - 0x20)] = m - 1 - i;
-  }
-  const char last = foldAscii(literal.back());
-  for (std::size_t at = from; at <= text.size() && text.size() - at >= m;) {
-    const char end = text[at + m - 1];
-    if (foldAscii(end) == last && startsWithFolded(text, at, literal)) return at;
-    at += shift[static_cast<unsigned char>(end)];
-  }
-  return npos;
+  return FoldedLiteral(literal).find(text, from);
 }
 
 }  // namespace reader::bytesearch

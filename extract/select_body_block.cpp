@@ -59,6 +59,7 @@ class LineFacts {
     copyrightSum_.assign(n + 2, 0);
     lateSum_.assign(n + 2, 0);
     const std::vector<int> lineMarks = countMarksPerLine(lineBytes, marks);
+    const bytesearch::FoldedLiteral excludedWord(ExcludedWord.view());
     for (int k = 1; k <= n; ++k) {
       const ByteSeq& line = arrayItem(lineBytes, k);
       length_[k] = byteLength(line);
@@ -68,7 +69,7 @@ class LineFacts {
       // entered at a character boundary, so the word is found in the block exactly when it is found in
       // one of its lines.
       // The byte search is only a quick first look; the character scan decides.
-      const bool hasWord = bytesearch::findFolded(line.view(), 0, ExcludedWord.view()) != bytesearch::npos &&
+      const bool hasWord = excludedWord.find(line.view(), 0) != bytesearch::npos &&
                            findText(GbkText(line.view()), ExcludedWord, std::nullopt, true) != -1;
       copyrightSum_[k] = copyrightSum_[k - 1] + (hasWord ? 1 : 0);
       lateSum_[k] = lateSum_[k - 1] + (endsInsideCharacter(line.view()) ? 1 : 0);
@@ -108,17 +109,6 @@ class LineFacts {
       piece_[k] = current;
       pieceLast_.back() = k;
     }
-    // Sparse table of whole-piece lengths, for the longest piece strictly inside a block.
-    const int pieces = current;
-    std::vector<Count> pieceLength(static_cast<std::size_t>(pieces));
-    for (int g = 0; g < pieces; ++g) pieceLength[g] = spanLength(pieceFirst_[g], pieceLast_[g]);
-    longestPiece_.push_back(pieceLength);
-    for (int width = 2; width <= pieces; width *= 2) {
-      const std::vector<Count>& previous = longestPiece_.back();
-      std::vector<Count> level(static_cast<std::size_t>(pieces - width + 1));
-      for (int g = 0; g + width <= pieces; ++g) level[g] = std::max(previous[g], previous[g + width / 2]);
-      longestPiece_.push_back(std::move(level));
-    }
   }
 
   int count() const { return count_; }
@@ -147,6 +137,7 @@ class LineFacts {
     if (first == last) return spanLength(a, b);
     Count longest = std::max(spanLength(a, pieceLast_[first - 1]), spanLength(pieceFirst_[last - 1], b));
     if (last - first >= 2) {
+      if (longestPiece_.empty()) buildLongestPieceTable();
       const int from = first, to = last - 2;  // 0-based pieces strictly between
       int level = 0;
       while ((2 << level) <= to - from + 1) ++level;
@@ -157,13 +148,28 @@ class LineFacts {
   }
 
  private:
+  // Sparse table of whole-piece lengths, for the longest piece strictly inside a block. Built at the first
+  // block that gets as far as the longest-line test, which most pages' candidates never reach.
+  void buildLongestPieceTable() const {
+    const int pieces = static_cast<int>(pieceFirst_.size());
+    std::vector<Count> pieceLength(static_cast<std::size_t>(pieces));
+    for (int g = 0; g < pieces; ++g) pieceLength[g] = spanLength(pieceFirst_[g], pieceLast_[g]);
+    longestPiece_.push_back(pieceLength);
+    for (int width = 2; width <= pieces; width *= 2) {
+      const std::vector<Count>& previous = longestPiece_.back();
+      std::vector<Count> level(static_cast<std::size_t>(pieces - width + 1));
+      for (int g = 0; g + width <= pieces; ++g) level[g] = std::max(previous[g], previous[g + width / 2]);
+      longestPiece_.push_back(std::move(level));
+    }
+  }
+
   int count_;
   std::vector<int> length_;
   std::vector<Count> lengthSum_, markSum_;
   std::vector<int> copyrightSum_, lateSum_;
   std::vector<int> steadyUp_, lastShortStop_, lastLongStop_, nextForwardStop_;
   std::vector<int> piece_, pieceFirst_, pieceLast_;  // piece_ is 1-based per line; the others 0-based
-  std::vector<std::vector<Count>> longestPiece_;
+  mutable std::vector<std::vector<Count>> longestPiece_;
 };
 
 }  // namespace

@@ -23,7 +23,7 @@ const std::array<MarkupRule, 11> MarkupRules = {{
 
 namespace {
 
-using bytesearch::findFolded;
+using bytesearch::FoldedLiteral;
 using bytesearch::npos;
 
 bool isWordByte(char c) {
@@ -58,27 +58,35 @@ std::optional<Span> namedReferenceAt(std::string_view text, std::size_t amp) {
 
 // The leftmost match of the rule beginning at or after from. When a match cannot end after one start,
 // it cannot end after any later start either, so those shapes give up at the first failure.
-std::optional<Span> findMatch(const MarkupRule& rule, std::string_view text, std::size_t from) {
+struct RuleSearch {
+  const MarkupRule& rule;
+  FoldedLiteral prefix;
+  FoldedLiteral closing;
+  explicit RuleSearch(const MarkupRule& r) : rule(r), prefix(r.prefix), closing(r.closingLiteral) {}
+};
+
+std::optional<Span> findMatch(const RuleSearch& search, std::string_view text, std::size_t from) {
+  const MarkupRule& rule = search.rule;
   switch (rule.shape) {
     case MarkupShape::Literal: {
-      const std::size_t begin = findFolded(text, from, rule.prefix);
+      const std::size_t begin = search.prefix.find(text, from);
       if (begin == npos) return std::nullopt;
       return Span{begin, begin + rule.prefix.size()};
     }
     case MarkupShape::TagFromPrefix:
     case MarkupShape::Comment: {
-      const std::size_t begin = findFolded(text, from, rule.prefix);
+      const std::size_t begin = search.prefix.find(text, from);
       if (begin == npos) return std::nullopt;
       const std::size_t close = text.find(rule.closingLiteral, begin + rule.prefix.size());
       if (close == npos) return std::nullopt;
       return Span{begin, close + rule.closingLiteral.size()};
     }
     case MarkupShape::Element: {
-      const std::size_t begin = findFolded(text, from, rule.prefix);
+      const std::size_t begin = search.prefix.find(text, from);
       if (begin == npos) return std::nullopt;
       const std::size_t tagEnd = text.find('>', begin + rule.prefix.size());
       if (tagEnd == npos) return std::nullopt;
-      const std::size_t close = findFolded(text, tagEnd + 1, rule.closingLiteral);
+      const std::size_t close = search.closing.find(text, tagEnd + 1);
       if (close == npos) return std::nullopt;
       return Span{begin, close + rule.closingLiteral.size()};
     }
@@ -98,12 +106,13 @@ std::optional<Span> findMatch(const MarkupRule& rule, std::string_view text, std
 
 GbkText applyMarkupRule(const MarkupRule& rule, GbkText text) {
   const std::string_view subject = text.view();
-  std::optional<Span> match = findMatch(rule, subject, 0);
+  const RuleSearch search(rule);
+  std::optional<Span> match = findMatch(search, subject, 0);
   if (!match) return text;  // most rules find nothing on most pages: no copy then
   std::string result;
   result.reserve(subject.size());
   std::size_t copied = 0;
-  for (; match; match = findMatch(rule, subject, copied)) {
+  for (; match; match = findMatch(search, subject, copied)) {
     result.append(subject.substr(copied, match->begin - copied)).append(rule.replacement);
     copied = match->end;
   }
