@@ -8,30 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "extract/stages.h"
 #include "services/patterns.h"
 
 namespace reader {
 namespace {
 
-struct MarkupRule {
-  const char* pattern;
-  const char* replacement;
-  const char* closingLiteral;
-};
-
-constexpr std::array<MarkupRule, 11> kMarkupRules = {{
-    {"<!DOCTYPE.*?>", "", ">"},
-    {"<div.*?>", "\r\n", ">"},
-    {"</p>", "\r\n", "</p>"},
-    {"<br.*?>", "\r\n", ">"},
-    {"<!--.*?-->", "", "-->"},
-    {"<script.*?>.*?<\\/script>", "", "</script>"},
-    {"<style.*?>.*?<\\/style>", "", "</style>"},
-    {"<ul.*?>.*?<\\/ul>", "", "</ul>"},
-    {"<.*?>", "", ">"},
-    {"&.{1,5};|&#.{1,5};", "", ";"},
-    {"&\\w{3,10};", "", ";"},
-}};
 
 struct NamedPattern {
   const char* name;
@@ -126,7 +108,7 @@ void markupRules(benchmark::State& state, const std::string& pageName) {
   const GbkText page(pageOf(pageName));
   for (auto _ : state) {
     GbkText text = page;
-    for (const MarkupRule& rule : kMarkupRules) {
+    for (const MarkupRule& rule : MarkupRules) {
       text = replaceAllMatches(text, GbkText(rule.pattern), GbkText(rule.replacement),
                                GbkText(rule.closingLiteral));
     }
@@ -164,9 +146,9 @@ const bool registered = [] {
                                  std::string(pageName))
         ->Unit(benchmark::kMillisecond);
   }
-  for (std::size_t i = 0; i < kMarkupRules.size(); ++i) {
+  for (std::size_t i = 0; i < MarkupRules.size(); ++i) {
     benchmark::RegisterBenchmark(("MarkupRule/news_page_1MB/" + std::to_string(i + 1)).c_str(), oneMarkupRule,
-                                 kMarkupRules[i])
+                                 MarkupRules[i])
         ->Unit(benchmark::kMillisecond);
   }
   for (const char* pageName : {"news_page_1MB", "content_quotes", "less_thans_2MB"}) {

@@ -9,31 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "extract/stages.h"
 #include "services/patterns.h"
 
 namespace reader {
 namespace {
 
-struct MarkupRule {
-  const char* pattern;
-  const char* replacement;
-  const char* closingLiteral;
-};
-
-// The markup stripping's rules, in the order it runs them.
-constexpr std::array<MarkupRule, 11> kMarkupRules = {{
-    {"<!DOCTYPE.*?>", "", ">"},
-    {"<div.*?>", "\r\n", ">"},
-    {"</p>", "\r\n", "</p>"},
-    {"<br.*?>", "\r\n", ">"},
-    {"<!--.*?-->", "", "-->"},
-    {"<script.*?>.*?<\\/script>", "", "</script>"},
-    {"<style.*?>.*?<\\/style>", "", "</style>"},
-    {"<ul.*?>.*?<\\/ul>", "", "</ul>"},
-    {"<.*?>", "", ">"},
-    {"&.{1,5};|&#.{1,5};", "", ";"},
-    {"&\\w{3,10};", "", ";"},
-}};
 
 GbkText bounded(const GbkText& text, const MarkupRule& rule) {
   return replaceAllMatches(text, GbkText(rule.pattern), GbkText(rule.replacement),
@@ -91,13 +72,13 @@ std::string randomPage(std::mt19937& random) {
 
 TEST(MarkupBound, SameResultAsUnboundedSearchOnRandomPages) {
   std::mt19937 random(20151207);
-  std::array<int, kMarkupRules.size()> changed{};
-  std::array<int, kMarkupRules.size()> tailLeft{};
+  std::array<int, MarkupRules.size()> changed{};
+  std::array<int, MarkupRules.size()> tailLeft{};
   for (int round = 0; round < 3000; ++round) {
     // The rules run in order on each other's output, as the markup stripping runs them.
     GbkText page(randomPage(random));
-    for (std::size_t r = 0; r < kMarkupRules.size(); ++r) {
-      const MarkupRule& rule = kMarkupRules[r];
+    for (std::size_t r = 0; r < MarkupRules.size(); ++r) {
+      const MarkupRule& rule = MarkupRules[r];
       const GbkText expected = unbounded(page, rule);
       const GbkText actual = bounded(page, rule);
       ASSERT_EQ(actual.bytes(), expected.bytes())
@@ -111,9 +92,9 @@ TEST(MarkupBound, SameResultAsUnboundedSearchOnRandomPages) {
     }
   }
   // Every rule both matched and had a tail past its literal, so both halves of the bound were exercised.
-  for (std::size_t r = 0; r < kMarkupRules.size(); ++r) {
-    EXPECT_GT(changed[r], 50) << kMarkupRules[r].pattern;
-    EXPECT_GT(tailLeft[r], 50) << kMarkupRules[r].pattern;
+  for (std::size_t r = 0; r < MarkupRules.size(); ++r) {
+    EXPECT_GT(changed[r], 50) << MarkupRules[r].pattern;
+    EXPECT_GT(tailLeft[r], 50) << MarkupRules[r].pattern;
   }
 }
 
@@ -125,7 +106,7 @@ std::string repeated(std::string_view piece, std::size_t times) {
 }
 
 const MarkupRule& ruleFor(std::string_view pattern) {
-  for (const MarkupRule& rule : kMarkupRules)
+  for (const MarkupRule& rule : MarkupRules)
     if (pattern == rule.pattern) return rule;
   throw std::invalid_argument(std::string(pattern));
 }
