@@ -7,6 +7,7 @@
 #include "app/fatal_report_box.h"
 #include "app/main_window.h"
 #include "extract/article.h"
+#include "text/page_memory.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
@@ -14,6 +15,7 @@ int main(int argc, char* argv[]) {
   // an empty (but set) display name is what keeps the caption blank.
   QGuiApplication::setApplicationDisplayName(QStringLiteral(""));
   reader::installFatalReportBox();
+  reader::keepPageSizedBuffers();
 
   reader::clearPunctuationMarks();
   // Runs when the application object goes away, after the window has closed and the loop has ended.

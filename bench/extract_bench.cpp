@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "extract/article.h"
+#include "text/page_memory.h"
 #include "extract/stages.h"
 #include "services/charset.h"
 
@@ -553,6 +554,7 @@ std::optional<int> dumpPage(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   if (std::optional<int> status = reader::dumpPage(argc, argv)) return *status;
+  reader::keepPageSizedBuffers();  // as the programs do
   reader::clearPunctuationMarks();
   reader::registerAll();
   benchmark::Initialize(&argc, argv);
