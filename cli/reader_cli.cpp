@@ -1,12 +1,15 @@
 #include "cli/reader_cli.h"
 
+#include <fcntl.h>
 #include <langinfo.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <CLI/CLI.hpp>
 #include <chrono>
 #include <clocale>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -44,37 +47,58 @@ struct PageSource {
 
 bool isWebAddress(const std::string& input) { return input.rfind("http://", 0) == 0 || input.rfind("https://", 0) == 0; }
 
-PageSource readInput(const std::string& input, std::istream& in) {
-  PageSource source{input, ByteSeq(), std::string()};
-  if (input == "-") {
-    std::ostringstream content;
-    content << in.rdbuf();
-    source.bytes = ByteSeq(std::move(content).str());
+std::string errnoText(int error) { return std::error_code(error, std::generic_category()).message(); }
+
+// The whole of a file. A read that fails, at the start or part way, is a failure: a page cut short
+// without notice would be taken for the whole page.
+PageSource readFile(const std::string& path) {
+  PageSource source{path, ByteSeq(), std::string()};
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    source.failure = errnoText(errno);
     return source;
   }
-  if (isWebAddress(input)) {
-    FetchOutcome outcome = fetchPageDetailed(GbkText(input));
-    source.bytes = std::move(outcome.body);
-    source.failure = std::move(outcome.failure);
-    return source;
-  }
-  std::error_code error;
-  if (std::filesystem::is_directory(input, error)) {
+  struct stat status {};
+  if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+    ::close(fd);
     source.failure = "is a directory";
     return source;
   }
-  std::ifstream file(input, std::ios::binary);
-  if (!file) {
-    source.failure = std::error_code(errno, std::generic_category()).message();
-    return source;
+  std::string bytes;
+  if (S_ISREG(status.st_mode) && status.st_size > 0) bytes.reserve(static_cast<std::size_t>(status.st_size));
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got > 0) {
+      bytes.append(buffer, static_cast<std::size_t>(got));
+    } else if (got == 0) {
+      break;
+    } else if (errno != EINTR) {
+      source.failure = errnoText(errno);
+      ::close(fd);
+      return source;
+    }
   }
-  std::ostringstream content;
-  content << file.rdbuf();
-  if (file.bad()) {
+  ::close(fd);
+  source.bytes = ByteSeq(std::move(bytes));
+  return source;
+}
+
+PageSource readInput(const std::string& input, std::istream& in) {
+  if (isWebAddress(input)) {
+    FetchOutcome outcome = fetchPageDetailed(GbkText(input));
+    return PageSource{input, std::move(outcome.body), std::move(outcome.failure)};
+  }
+  if (input != "-") return readFile(input);
+  PageSource source{input, ByteSeq(), std::string()};
+  std::string bytes;
+  char buffer[1 << 16];
+  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
+  if (in.bad()) {
     source.failure = "read error";
     return source;
   }
-  source.bytes = ByteSeq(std::move(content).str());
+  source.bytes = ByteSeq(std::move(bytes));
   return source;
 }
 
