@@ -142,6 +142,7 @@ namespace {
 // Line breaks in one run of CR and LF bytes once CR LF CR LF has been halved (one left-to-right pass),
 // then CR LF, the CRs left and the LFs each made one break.
 std::size_t lineBreaksInRun(std::string_view run) {
+  if (run == "\n" || run == "\r\n" || run == "\r") return 1;  // nearly every run on a page
   std::string halved;
   halved.reserve(run.size());
   for (std::size_t i = 0; i < run.size();) {
