@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "fetch_fixture.h"
 #include "loopback_http_server.h"
 #include "self_signed_tls_server.h"
 
@@ -32,26 +33,7 @@ using testing::stallUntilClientLeaves;
 
 constexpr const char* kAgentLine = "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)\r\n";
 
-class FetchTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    // libcurl honours the standard proxy variables; loopback tests must reach the server directly.
-    ::setenv("no_proxy", "*", 1);
-    ::setenv("NO_PROXY", "*", 1);
-  }
-
-  // Short enough that a test which goes wrong ends in seconds, long enough never to cut a healthy fetch.
-  static FetchLimits quickLimits() {
-    FetchLimits limits;
-    limits.connectTimeoutSeconds = 5;
-    limits.stallSeconds = 5;
-    return limits;
-  }
-
-  static FetchOutcome fetch(const std::string& address, const FetchLimits& limits = quickLimits()) {
-    return fetchPageDetailed(GbkText(address), limits);
-  }
-};
+using FetchTest = testing::LoopbackFetchTest;
 
 // A script that answers by request target; anything else gets a 404 the tests never expect.
 LoopbackHttpServer::Script routes(std::map<std::string, Reply> table) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fetch/fetch_page.h"
+#include "fetch/fetch_fixture.h"
 #include "fetch/loopback_http_server.h"
 #include "fetch/self_signed_tls_server.h"
 
@@ -25,25 +26,7 @@ using testing::RecordedRequest;
 using testing::Reply;
 using testing::sendBytes;
 
-class HostileServerTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    // libcurl honours the standard proxy variables; loopback tests must reach the server directly.
-    ::setenv("no_proxy", "*", 1);
-    ::setenv("NO_PROXY", "*", 1);
-  }
-
-  static FetchLimits quickLimits() {
-    FetchLimits limits;
-    limits.connectTimeoutSeconds = 5;
-    limits.stallSeconds = 5;
-    return limits;
-  }
-
-  static FetchOutcome fetch(const std::string& address, const FetchLimits& limits = quickLimits()) {
-    return fetchPageDetailed(GbkText(address), limits);
-  }
-};
+using HostileServerTest = testing::LoopbackFetchTest;
 
 // Bytes in a pattern that a lost or shifted piece would break.
 std::string patterned(std::size_t size, std::size_t from = 0) {
