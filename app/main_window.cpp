@@ -48,8 +48,9 @@ constexpr std::string_view kNote =
 constexpr std::string_view kTitleCaption = "\xCE\xC4\xD5\xC2\xB1\xEA\xCC\xE2:";  // 文章标题:
 constexpr std::string_view kDateCaption = "\xCE\xC4\xD5\xC2\xCA\xB1\xBC\xE4:";   // 文章时间:
 
-// The address the box offers when the window opens, so that a first Read shows something.
-constexpr std::string_view kSampleAddress = "http://www.chinanews.com.cn/gn/2023/05-12/10005678.shtml";
+// The address the box holds when the window opens: an example of the form it takes, to be replaced by the
+// address of the page to read.
+constexpr std::string_view kSampleAddress = "http://news.example.com/2023/05-12/article.html";
 
 // Faces of the body box: what the user types into an empty box, and what every shown body carries.
 constexpr std::string_view kTypingFace = "\xCB\xCE\xCC\xE5";           // 宋体
