@@ -30,6 +30,7 @@ using testing::RecordedRequest;
 using testing::Reply;
 using testing::sendBytes;
 using testing::stallUntilClientLeaves;
+using testing::trickledReply;
 
 constexpr const char* kAgentLine = "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)\r\n";
 
@@ -279,14 +280,7 @@ TEST_F(FetchTest, SlowButSteadyServerIsReadToTheEnd) {
   FetchLimits limits = quickLimits();
   limits.stallSeconds = 2;
   const std::string page = "trickled page.";
-  LoopbackHttpServer server([&](const RecordedRequest&) {
-    Reply reply{sendBytes(httpResponse(200, "", page.substr(0, 1), false))};
-    for (char c : page.substr(1)) {
-      reply.push_back(pauseFor(200ms));
-      reply.push_back(sendBytes(std::string(1, c)));
-    }
-    return reply;
-  });
+  LoopbackHttpServer server([&](const RecordedRequest&) { return trickledReply(page, 200ms); });
 
   const FetchOutcome outcome = fetch(server.address("/page"), limits);
 

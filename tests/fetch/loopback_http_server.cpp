@@ -51,6 +51,15 @@ Reply completeReply(int status, std::string_view headerLines, std::string_view b
   return {sendBytes(httpResponse(status, headerLines, body, withLength))};
 }
 
+Reply trickledReply(std::string_view body, std::chrono::milliseconds pause) {
+  Reply reply{sendBytes(httpResponse(200, "", body.substr(0, 1), false))};
+  for (char c : body.substr(std::min<std::size_t>(1, body.size()))) {
+    reply.push_back(pauseFor(pause));
+    reply.push_back(sendBytes(std::string(1, c)));
+  }
+  return reply;
+}
+
 LoopbackHttpServer::LoopbackHttpServer(Script script) : script_(std::move(script)) {
   listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (listener_ < 0) throw std::runtime_error("socket");

@@ -33,6 +33,9 @@ ReplyStep stallUntilClientLeaves();
 // withLength, a blank line, the body.
 std::string httpResponse(int status, std::string_view headerLines, std::string_view body, bool withLength);
 Reply completeReply(int status, std::string_view headerLines, std::string_view body, bool withLength = true);
+// A 200 response without Content-Length whose body's first byte travels with the head and every later
+// byte follows after `pause`.
+Reply trickledReply(std::string_view body, std::chrono::milliseconds pause);
 
 struct RecordedRequest {
   std::string raw;     // the request head exactly as received, blank line included

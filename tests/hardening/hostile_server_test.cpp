@@ -25,6 +25,7 @@ using testing::pauseFor;
 using testing::RecordedRequest;
 using testing::Reply;
 using testing::sendBytes;
+using testing::trickledReply;
 
 using HostileServerTest = testing::LoopbackFetchTest;
 
@@ -54,14 +55,7 @@ TEST_F(HostileServerTest, ServerSlowerThanAByteASecondIsCutOffWithWhatArrived) {
   FetchLimits limits = quickLimits();
   limits.stallSeconds = 2;
   const std::string page = "a page that never finishes";
-  LoopbackHttpServer server([&](const RecordedRequest&) {
-    Reply reply{sendBytes(httpResponse(200, "", page.substr(0, 1), false))};
-    for (char c : page.substr(1, 10)) {
-      reply.push_back(pauseFor(3s));
-      reply.push_back(sendBytes(std::string(1, c)));
-    }
-    return reply;
-  });
+  LoopbackHttpServer server([&](const RecordedRequest&) { return trickledReply(page.substr(0, 11), 3s); });
 
   const FetchOutcome outcome = fetch(server.address("/slow"), limits);
 
